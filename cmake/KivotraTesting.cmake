@@ -1,0 +1,21 @@
+# GoogleTest from Debian's sources, built with the same compiler and flags as
+# the code under test (also for MinGW and the sanitizers).
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+include(GoogleTest)
+
+# Registers a GoogleTest program with CTest. On the host every case is its own
+# CTest test; under Wine each program is one test, because every Wine start
+# costs a second or so.
+function(kivotra_add_gtest target)
+  target_link_libraries(${target} PRIVATE GTest::gtest_main)
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES TIMEOUT 300)
+  else()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 120)
+  endif()
+endfunction()
