@@ -1,0 +1,90 @@
+// Each renderer's worst-case frame and a whole tick per view, measured beside
+// the frame's plain memset and ClearFrame in the same run.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "tests/visual/fakes.h"
+#include "visual/frame.h"
+#include "visual/renderers.h"
+#include "visual/tick.h"
+
+namespace {
+
+std::vector<uint8_t> Frame(FrameSize);
+
+struct WorstCase {
+  WorstCase() {
+    FrameBits = Frame.data();
+    for (float& bin : FakeCapture.bins) bin = 1.0f;
+    for (int x = 0; x < WaveformSampleCount; ++x) FakeCapture.samples[x] = x % 2 ? -32768 : 32767;
+  }
+} worstCase;
+
+void Memset(benchmark::State& state) {
+  for (auto _ : state) {
+    std::memset(Frame.data(), 0, FrameSize);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(Memset);
+
+void Clear(benchmark::State& state) {
+  for (auto _ : state) {
+    ClearFrame();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(Clear);
+
+void LinearSpectrum(benchmark::State& state) {
+  for (auto _ : state) {
+    DrawLinearSpectrum(FakeCapture.bins);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(LinearSpectrum);
+
+void BandSpectrum(benchmark::State& state) {
+  for (auto _ : state) {
+    DrawBandSpectrum(FakeCapture.bins);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BandSpectrum);
+
+void Spectrogram(benchmark::State& state) {
+  for (auto _ : state) {
+    DrawSpectrogram(FakeCapture.bins);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(Spectrogram);
+
+// The tick clears the frame before every waveform, so the renderer's worst
+// case is measured with its clear.
+void Waveform(benchmark::State& state) {
+  for (auto _ : state) {
+    ClearFrame();
+    DrawWaveform(FakeCapture.samples.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(Waveform);
+
+// A whole tick with the fake library and a presentation that copies the frame
+// (as the window's copy does).
+void FullTick(benchmark::State& state) {
+  DisplayMode = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    FakeCapture.calls.clear();
+    FakeWindow.events.clear();
+    RenderTick(0, 0, 0, 0, 0);
+    benchmark::ClobberMemory();
+  }
+  DisplayMode = 0;
+}
+BENCHMARK(FullTick)->ArgName("mode")->DenseRange(0, 3);
+
+}  // namespace
