@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "visual/drawing.h"
@@ -43,8 +44,9 @@ const BandTable& Bands() {
 int BandLastBin(int band) { return Bands().bands[band].lastBin; }
 
 void DrawBandSpectrum(const float* bins) {
-  // FillBarsByRows rewrites every byte, which clears the frame as it goes.
-  uint8_t litRows[FrameWidth] = {};
+  // DrawBars rewrites every byte, which clears the frame as it goes.
+  int16_t topRows[FrameWidth];
+  std::fill(topRows, topRows + FrameWidth, -1);
   for (int x = 0; x < BandCount; ++x) {
     const Band& band = Bands().bands[x];
     // The total is a float on purpose: rounding after each addition is part
@@ -54,9 +56,7 @@ void DrawBandSpectrum(const float* bins) {
       sum += static_cast<float>(Audible(bins[bin]));
     const double value = std::sqrt(sum / band.widthCorrection) * Gain * 255 - FloorOffset;
     const int32_t height = TruncClamped(value, HeightLimit);
-    if (height < 0) continue;
-    const uint8_t lit = static_cast<uint8_t>(TopRow(height) + 1);
-    for (int column = BarPitch * x; column < BarPitch * x + BarWidth; ++column) litRows[column] = lit;
+    std::fill(topRows + BarPitch * x, topRows + BarPitch * x + BarWidth, static_cast<int16_t>(TopRow(height)));
   }
-  FillBarsByRows(litRows);
+  DrawBars(topRows);
 }

@@ -1,6 +1,7 @@
 // Helpers the renderers share. Not part of the visual core's interface.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "visual/frame.h"
@@ -20,8 +21,20 @@ inline int32_t TruncClamped(double value, int32_t upper) {
 // would put its top pixel one row above the frame.
 inline int32_t TopRow(int32_t height) { return height < FrameHeight - 1 ? height : FrameHeight - 1; }
 
-// Redraws the whole frame from bars standing on the bottom row: column j
-// lights rows 0 .. litRows[j] - 1, each pixel holding its row number + 1, and
-// every other pixel becomes 0. Written row by row: a column at a time would
-// touch one byte per 736-byte row and run about 20 times slower.
-void FillBarsByRows(const uint8_t (&litRows)[FrameWidth]);
+using RowValues = std::array<uint8_t, FrameHeight>;
+
+// One run of lit rows per column, low..high inclusive; low > high lights none.
+struct ColumnRuns {
+  uint8_t low[FrameWidth];
+  uint8_t high[FrameWidth];
+};
+
+// Rewrites rows firstRow..lastRow whole: each pixel on its column's run gets
+// its row's value, every other pixel 0. Row by row, because a column at a
+// time touches one byte per 736-byte row and runs about 20 times slower.
+void DrawColumnRuns(const ColumnRuns& runs, const RowValues& rowValues, int firstRow, int lastRow);
+
+// Redraws the whole frame with bars standing on the bottom row: column j
+// lights rows 0..topRows[j] (none when it is negative), each pixel holding its
+// row number + 1.
+void DrawBars(const int16_t (&topRows)[FrameWidth]);

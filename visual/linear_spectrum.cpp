@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "visual/drawing.h"
 #include "visual/renderers.h"
 
@@ -8,16 +10,17 @@ constexpr int32_t HeightLimit = 255;
 }  // namespace
 
 void DrawLinearSpectrum(const float* bins) {
-  // FillBarsByRows rewrites every byte, which clears the frame as it goes.
-  uint8_t litRows[FrameWidth] = {};
+  // DrawBars rewrites every byte, which clears the frame as it goes.
+  int16_t topRows[FrameWidth];
+  std::fill(topRows, topRows + FrameWidth, -1);
   int32_t previous = 0;
   for (int x = 0; x < LinearBinCount; ++x) {
     // float x 2550 is exact in double, so the truncation sees the true product.
     const int32_t height = TruncClamped(Audible(bins[x + 1]) * HeightScale, HeightLimit);
     const int32_t average = (height + previous) / 2;
-    if (x > 0 && average > 0) litRows[2 * x - 1] = static_cast<uint8_t>(TopRow(average) + 1);
+    if (x > 0 && average > 0) topRows[2 * x - 1] = static_cast<int16_t>(TopRow(average));
     previous = height;
-    litRows[2 * x] = static_cast<uint8_t>(TopRow(height) + 1);  // height 0 still lights row 0
+    topRows[2 * x] = static_cast<int16_t>(TopRow(height));  // height 0 still lights row 0
   }
-  FillBarsByRows(litRows);
+  DrawBars(topRows);
 }
