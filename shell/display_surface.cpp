@@ -1,0 +1,91 @@
+#include "shell/display_surface.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "capture/recording.h"
+#include "visual/frame.h"
+#include "visual/presentation.h"
+#include "visual/tick.h"
+
+HBITMAP FrameBitmap = nullptr;
+HDC MemoryDC = nullptr;
+
+namespace {
+// The window's context, held by the tick from PresentFrame to EndPresent.
+HDC PresentDC = nullptr;
+
+constexpr COLORREF PromptColour = RGB(255, 255, 255);
+constexpr UINT PromptFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+
+HWND Window() { return static_cast<HWND>(MainWindow); }
+
+void CopyFrame(HDC target) { BitBlt(target, 0, 0, FrameWidth, FrameHeight, MemoryDC, 0, 0, SRCCOPY); }
+}  // namespace
+
+void CreateDisplaySurface() {
+  // A bitmap-info record with one colour entry plus the palette: room for the
+  // header and all 256 entries, with 4 bytes to spare.
+  union {
+    BITMAPINFO info;
+    unsigned char bytes[sizeof(BITMAPINFO) + sizeof FramePalette];
+  } header = {};
+  static_assert(sizeof header == 1068, "bitmap header block");
+  static_assert(sizeof FramePalette == PaletteSize * sizeof(RGBQUAD), "palette entries are RGBQUADs");
+
+  BITMAPINFOHEADER& bitmap = header.info.bmiHeader;
+  bitmap.biSize = sizeof bitmap;
+  bitmap.biWidth = FrameWidth;
+  bitmap.biHeight = FrameHeight;  // positive: bottom row first, as the frame is stored
+  bitmap.biPlanes = 1;
+  bitmap.biBitCount = 8;
+  bitmap.biCompression = BI_RGB;
+  bitmap.biClrUsed = PaletteSize;
+  bitmap.biClrImportant = PaletteSize;
+  FillPalette();
+  std::memcpy(header.info.bmiColors, FramePalette, sizeof FramePalette);
+
+  void* bits = nullptr;
+  FrameBitmap = CreateDIBSection(nullptr, &header.info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  FrameBits = static_cast<uint8_t*>(bits);
+  MemoryDC = CreateCompatibleDC(nullptr);
+  SelectObject(MemoryDC, FrameBitmap);
+}
+
+void PresentFrame() {
+  PresentDC = GetDC(Window());
+  CopyFrame(PresentDC);
+}
+
+void DrawQuietPrompt(const char16_t* text) {
+  static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
+  RECT frame;
+  SetRect(&frame, 0, 0, FrameWidth, FrameHeight);
+  SetTextColor(PresentDC, PromptColour);
+  SetBkMode(PresentDC, TRANSPARENT);
+  DrawTextW(PresentDC, reinterpret_cast<const wchar_t*>(text), -1, &frame, PromptFormat);
+}
+
+void EndPresent() {
+  ReleaseDC(Window(), PresentDC);
+  PresentDC = nullptr;
+}
+
+bool PaintWindow(HWND window) {
+  if (!GetUpdateRect(window, nullptr, FALSE)) return false;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  if (dc == nullptr) return true;
+  {
+    // The tick copies from MemoryDC too, and may be drawing into the frame.
+    std::lock_guard<std::mutex> lock(FrameLock);
+    CopyFrame(dc);
+  }
+  EndPaint(window, &paint);
+  return true;
+}
+
+void ReleaseDisplaySurface() {
+  if (MemoryDC != nullptr) DeleteDC(MemoryDC);
+  if (FrameBitmap != nullptr) DeleteObject(FrameBitmap);
+}

@@ -1,0 +1,78 @@
+// Program entry: hands over to a copy already running, checks the capture
+// library's version, opens the fixed-size window centred on the screen and
+// runs the message loop. The rest happens in MainWndProc and the frame tick.
+#include <windows.h>
+
+#include "capture/capture_library.h"
+#include "capture/recording.h"
+#include "shell/main_window.h"
+#include "visual/frame.h"
+
+namespace {
+constexpr wchar_t ClassName[] = L"Kivotra";  // also how a second start finds the first
+constexpr wchar_t WindowTitle[] = L"Kivotra - Dovrin K. - 2023";
+constexpr DWORD WindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // fixed size, no minimise box
+constexpr uint32_t RequiredVersion = 0x0204;  // high 16 bits of BASS_GetVersion
+
+constexpr int AnotherCopyRunsStatus = 254;
+constexpr int NoWindowStatus = 255;
+constexpr int WrongLibraryStatus = 0;
+
+bool HandOverToRunningCopy() {
+  HWND other = FindWindowW(ClassName, nullptr);
+  if (other == nullptr) return false;
+  if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
+  SetForegroundWindow(other);
+  return true;
+}
+
+bool LibraryVersionMatches() {
+  if ((BASS_GetVersion() >> 16) == RequiredVersion) return true;
+  // Empty caption, not a null one: the title bar stays blank.
+  MessageBoxW(nullptr, L"An incorrect version of BASS.DLL was loaded", L"", MB_ICONERROR);
+  return false;
+}
+
+bool RegisterMainClass(HINSTANCE instance) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_VREDRAW | CS_HREDRAW;
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = ClassName;
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+  // The frame plus the dialog frame on each side and the caption above it.
+  const int width = 2 * GetSystemMetrics(SM_CXDLGFRAME) + FrameWidth;
+  const int height = 2 * GetSystemMetrics(SM_CYDLGFRAME) + FrameHeight + GetSystemMetrics(SM_CYCAPTION);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  return CreateWindowExW(0, ClassName, WindowTitle, WindowStyle, x, y, width, height, nullptr, nullptr, instance,
+                         nullptr);
+}
+
+int RunMessageLoop() {
+  MSG message;
+  // GetMessageW's error result, -1, keeps the loop going as well.
+  while (GetMessageW(&message, nullptr, 0, 0) != 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return int(message.wParam);
+}
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  if (HandOverToRunningCopy()) return AnotherCopyRunsStatus;
+  if (!LibraryVersionMatches()) return WrongLibraryStatus;
+  if (!RegisterMainClass(instance)) return NoWindowStatus;
+  MainWindow = CreateMainWindow(instance);
+  // Without a window the loop would wait for ever, invisible.
+  if (MainWindow == nullptr) return NoWindowStatus;
+  ShowWindow(static_cast<HWND>(MainWindow), SW_SHOWNORMAL);
+  return RunMessageLoop();
+}

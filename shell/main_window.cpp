@@ -1,0 +1,51 @@
+#include "shell/main_window.h"
+
+#include <mmsystem.h>
+
+#include "capture/recording.h"
+#include "shell/display_surface.h"
+#include "visual/tick.h"
+
+UINT TickTimer = 0;
+
+namespace {
+constexpr UINT TickPeriodMs = 25;  // 40 frames a second
+
+void OnCreate(HWND window) {
+  MainWindow = window;
+  StartCapture();  // returns only when recording runs
+  CreateDisplaySurface();
+  TickTimer = timeSetEvent(TickPeriodMs, TickPeriodMs, RenderTick, 0, TIME_PERIODIC);
+}
+
+void OnDestroy() {
+  if (TickTimer != 0) timeKillEvent(TickTimer);
+  // timeKillEvent does not wait for a tick that is already running: wait for
+  // it here, and keep any late one from touching what is released below.
+  CloseTickGate();
+  StopCapture();
+  ReleaseDisplaySurface();
+  PostQuitMessage(0);
+}
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      OnCreate(window);
+      break;  // and on to the default handling
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_PAINT:
+      if (PaintWindow(window)) return 0;
+      break;
+    case WM_CLOSE:
+      DestroyWindow(window);
+      return 0;
+    case WM_LBUTTONUP:
+      NextDisplayMode();
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}

@@ -1,0 +1,186 @@
+#include "tests/e2e/picture.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+constexpr int LinearToneFirstColumn = 90;  // FFT bins 46 and 47 and their average
+constexpr int LinearToneLastColumn = 92;
+constexpr int BandPitch = 26;
+constexpr int BandWidth = 23;
+constexpr int BandCount = 28;
+}  // namespace
+
+int ColumnTop(const Picture& picture, int column) {
+  for (int row = PictureHeight - 1; row >= 0; --row) {
+    if (picture.IsGreen(column, row)) return row;
+  }
+  return -1;
+}
+
+int GreenCount(const Picture& picture, int column) {
+  int count = 0;
+  for (int row = 0; row < PictureHeight; ++row) count += picture.IsGreen(column, row);
+  return count;
+}
+
+int PromptPixels(const Picture& picture) {
+  int count = 0;
+  for (uint32_t pixel : picture.pixels) count += (pixel >> 16) >= 0x80;
+  return count;
+}
+
+bool AllBlack(const Picture& picture) {
+  for (uint32_t pixel : picture.pixels) {
+    if (pixel != 0) return false;
+  }
+  return true;
+}
+
+LinearMeasure MeasureLinear(const Picture& picture) {
+  LinearMeasure measure;
+  for (int column = 0; column < PictureWidth; ++column) {
+    const int top = ColumnTop(picture, column);
+    if (top > measure.tallestTop) {
+      measure.tallestTop = top;
+      measure.tallestColumn = column;
+    }
+    const bool inside = column >= LinearToneFirstColumn && column <= LinearToneLastColumn;
+    if (!inside && top > measure.highestOutside) measure.highestOutside = top;
+  }
+  return measure;
+}
+
+BandMeasure MeasureBands(const Picture& picture) {
+  BandMeasure measure;
+  int tallest = -2;
+  for (int band = 0; band < BandCount; ++band) {
+    const int first = band * BandPitch;
+    measure.tops[band] = ColumnTop(picture, first);
+    for (int column = first + 1; column < first + BandWidth; ++column) {
+      if (ColumnTop(picture, column) != measure.tops[band]) measure.barsUniform = false;
+    }
+    const int gapEnd = band == BandCount - 1 ? PictureWidth : first + BandPitch;
+    for (int column = first + BandWidth; column < gapEnd; ++column) {
+      if (ColumnTop(picture, column) != -1) measure.gapsBlack = false;
+    }
+    if (measure.tops[band] > tallest) {
+      tallest = measure.tops[band];
+      measure.tallestBand = band;
+    }
+  }
+  return measure;
+}
+
+SpectrogramMeasure MeasureSpectrogram(const Picture& picture) {
+  SpectrogramMeasure measure;
+  int column = 0;
+  while (column < PictureWidth && GreenCount(picture, column) == PictureHeight) ++column;
+  measure.filledColumns = column;
+  for (; column < PictureWidth; ++column) {
+    if (GreenCount(picture, column) != 0) measure.restBlack = false;
+  }
+  return measure;
+}
+
+WaveformMeasure MeasureWaveform(const Picture& picture, double periodColumns) {
+  // Each column's run ends at its sample's row; the run's middle follows the
+  // same sine, half a sample later.
+  WaveformMeasure measure;
+  measure.periodColumns = periodColumns;
+  std::vector<double> middle(PictureWidth);
+  for (int column = 0; column < PictureWidth; ++column) {
+    int low = -1;
+    int high = -1;
+    for (int row = 0; row < PictureHeight; ++row) {
+      if (!picture.IsGreen(column, row)) continue;
+      if (low < 0) low = row;
+      high = row;
+    }
+    if (low < 0) {
+      measure.everyColumnLit = false;
+      continue;
+    }
+    middle[column] = (low + high) / 2.0;
+  }
+  // Least squares for middle ~ c + a cos(wx) + b sin(wx); over many whole
+  // periods the three basis functions are nearly orthogonal.
+  const double pi = std::acos(-1.0);
+  const double w = 2 * pi / periodColumns;
+  const int used = int(std::floor(PictureWidth / periodColumns) * periodColumns);
+  double mean = 0;
+  for (int x = 0; x < used; ++x) mean += middle[x];
+  mean /= used;
+  double a = 0;
+  double b = 0;
+  for (int x = 0; x < used; ++x) {
+    a += (middle[x] - mean) * std::cos(w * x);
+    b += (middle[x] - mean) * std::sin(w * x);
+  }
+  a *= 2.0 / used;
+  b *= 2.0 / used;
+  double total = 0;
+  double residual = 0;
+  for (int x = 0; x < used; ++x) {
+    const double fitted = mean + a * std::cos(w * x) + b * std::sin(w * x);
+    total += (middle[x] - mean) * (middle[x] - mean);
+    residual += (middle[x] - fitted) * (middle[x] - fitted);
+  }
+  measure.amplitudeRows = std::sqrt(a * a + b * b);
+  measure.fit = total > 0 ? 1 - residual / total : 0;
+  return measure;
+}
+
+bool SaveBitmap(const Picture& picture, const std::wstring& path) {
+  const uint32_t rowBytes = PictureWidth * 3;  // 2,208: already a multiple of 4
+  const uint32_t imageBytes = rowBytes * PictureHeight;
+  uint8_t header[54] = {'B', 'M'};
+  auto put32 = [&](int offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) header[offset + i] = uint8_t(value >> (8 * i));
+  };
+  put32(2, 54 + imageBytes);
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, PictureWidth);
+  put32(22, PictureHeight);  // positive: bottom line first, as stored here
+  header[26] = 1;
+  header[28] = 24;
+  put32(34, imageBytes);
+#if defined(_WIN32)
+  FILE* file = _wfopen(path.c_str(), L"wb");
+#else
+  FILE* file = std::fopen(std::string(path.begin(), path.end()).c_str(), "wb");
+#endif
+  if (file == nullptr) return false;
+  std::fwrite(header, 1, sizeof header, file);
+  std::vector<uint8_t> row(rowBytes);
+  for (int y = 0; y < PictureHeight; ++y) {
+    for (int x = 0; x < PictureWidth; ++x) {
+      const uint32_t pixel = picture.At(x, y);
+      row[x * 3] = uint8_t(pixel);
+      row[x * 3 + 1] = uint8_t(pixel >> 8);
+      row[x * 3 + 2] = uint8_t(pixel >> 16);
+    }
+    std::fwrite(row.data(), 1, row.size(), file);
+  }
+  return std::fclose(file) == 0;
+}
+
+std::string Describe(const Picture& picture) {
+  int green = 0;
+  int black = 0;
+  int other = 0;
+  for (uint32_t pixel : picture.pixels) {
+    if (pixel == 0x00FF00) {
+      ++green;
+    } else if (pixel == 0) {
+      ++black;
+    } else {
+      ++other;
+    }
+  }
+  char text[160];
+  std::snprintf(text, sizeof text, "green=%d black=%d other=%d prompt=%d", green, black, other,
+                PromptPixels(picture));
+  return text;
+}

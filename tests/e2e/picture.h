@@ -1,0 +1,63 @@
+// What the end-to-end driver reads off the screen: the program's client area
+// as RGB pixels, and the measures the tests judge it by. The program draws in
+// three colours only: black, pure green and the white prompt.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int PictureWidth = 736;
+constexpr int PictureHeight = 255;
+
+struct Picture {
+  // 0x00RRGGBB, row 0 is the bottom line (as the frame stores it).
+  std::vector<uint32_t> pixels = std::vector<uint32_t>(PictureWidth * PictureHeight);
+
+  uint32_t At(int column, int row) const { return pixels[row * PictureWidth + column]; }
+  bool IsGreen(int column, int row) const { return At(column, row) == 0x00FF00; }
+  bool IsBlack(int column, int row) const { return At(column, row) == 0; }
+};
+
+// Highest green row of a column, counted from the bottom; -1 when none is lit.
+int ColumnTop(const Picture& picture, int column);
+int GreenCount(const Picture& picture, int column);
+
+// Pixels that carry red: only the prompt's white text (and its blend with
+// green where it crosses a bar) has any.
+int PromptPixels(const Picture& picture);
+bool AllBlack(const Picture& picture);
+
+// The measures each view is judged by.
+struct LinearMeasure {
+  int tallestColumn = -1;  // the leftmost column of greatest height
+  int tallestTop = -1;
+  int highestOutside = -1;  // tallest column outside 90..92
+};
+LinearMeasure MeasureLinear(const Picture& picture);
+
+struct BandMeasure {
+  int tops[28] = {};
+  int tallestBand = -1;
+  bool gapsBlack = true;     // the three columns after each bar and 725..735
+  bool barsUniform = true;   // all 23 columns of a bar equally tall
+};
+BandMeasure MeasureBands(const Picture& picture);
+
+struct SpectrogramMeasure {
+  int filledColumns = 0;     // full-height green columns from the left edge
+  bool restBlack = true;     // every column right of them is black
+};
+SpectrogramMeasure MeasureSpectrogram(const Picture& picture);
+
+struct WaveformMeasure {
+  bool everyColumnLit = true;
+  double amplitudeRows = 0;  // of the best-fitting sine at the given period
+  double fit = 0;            // share of the trace's variance the sine explains
+  double periodColumns = 0;
+};
+WaveformMeasure MeasureWaveform(const Picture& picture, double periodColumns);
+
+// Writes a 24-bit BMP, top line first as BMP readers expect.
+bool SaveBitmap(const Picture& picture, const std::wstring& path);
+std::string Describe(const Picture& picture);
