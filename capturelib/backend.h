@@ -1,0 +1,63 @@
+// The recording backend: where blocks of samples come from.
+//
+// A backend is created by the recorder when BASS_RecordInit runs and is then
+// used only by the recorder's own recording thread, except Wake, which any
+// thread may call. Its life:
+//
+//   Probe   once, right after creation: is there a default input device?
+//           CaptureOk or the failure's code (CaptureNoDevice when none).
+//   Open    open the default device for the format and start recording.
+//           CaptureOk or the failure's code. Called again, after Close, to
+//           reopen after a loss.
+//   Drain   wait up to timeout for recorded blocks (or a Wake), then hand
+//           every finished block to the sink, oldest first, and requeue it.
+//           Stops early when the sink returns false. CaptureOk, or a code
+//           when the device failed (the recorder then closes and reopens).
+//           A device that silently stops delivering is the recorder's to
+//           notice: Drain just finds nothing.
+//   Close   stop and close, with bounded waits only: after a loss, buffers
+//           the device never returns are leaked rather than waited for.
+//   Wake    make a Drain in progress (or the next one) return at once.
+//
+// The Windows backend records through waveIn; the synthetic one makes
+// signals for tests and can be told to lose the device.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "capturelib/capturelib.h"
+
+struct RecordFormat {
+  uint32_t frequency = 44100;
+  uint32_t channels = 1;
+};
+
+// About 10 ms of audio per block: short enough that the newest sample is
+// never far behind, long enough for the audio layer's own tick.
+inline uint32_t BlockSamples(const RecordFormat& format) { return format.frequency / 100; }
+
+class BlockSink {
+ public:
+  virtual bool OnBlock(const int16_t* samples, size_t count) = 0;
+
+ protected:
+  ~BlockSink() = default;
+};
+
+class RecordingBackend {
+ public:
+  virtual ~RecordingBackend() = default;
+  virtual void OnThreadStart() {}
+  virtual CaptureError Probe() = 0;
+  virtual CaptureError Open(const RecordFormat& format) = 0;
+  virtual CaptureError Drain(std::chrono::milliseconds timeout, BlockSink& sink) = 0;
+  virtual void Close() = 0;
+  virtual void Wake() = 0;
+};
+
+// The backend BASS_RecordInit uses unless a test installs another: waveIn on
+// Windows; on other systems, none (init fails with CaptureNoDevice).
+std::unique_ptr<RecordingBackend> CreateDefaultBackend();

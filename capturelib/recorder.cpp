@@ -1,0 +1,371 @@
+// The exported calls and the recorder under them.
+//
+// Two locks, both off the data path: calls_lock serialises init, start and
+// free; control_lock guards the requests passed to the recording thread and
+// its replies. The data and level calls read only the sample ring and two
+// atomics.
+#include "capturelib/recorder.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "capture/capture_library.h"
+#include "capturelib/capturelib.h"
+#include "capturelib/fft.h"
+#include "capturelib/sample_ring.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t LowestFrequency = 8000;
+constexpr uint32_t HighestFrequency = 192000;
+constexpr uint32_t LevelWindowsPerSecond = 50;  // the level covers the newest 20 ms
+constexpr size_t MaxLevelSamples = HighestFrequency / LevelWindowsPerSecond;
+constexpr uint32_t FirstHandle = 0x10000;
+
+thread_local int32_t LastError = CaptureOk;
+thread_local bool InsideRecordProc = false;
+
+enum class Request { None, Start, Quit };
+
+struct Recorder final : BlockSink {
+  std::mutex calls_lock;
+  bool initialised = false;  // guarded by calls_lock
+  bool started = false;
+  uint32_t last_handle = FirstHandle;
+  BackendFactory factory;
+  RecorderTiming timing;
+  std::unique_ptr<RecordingBackend> backend;
+  std::thread thread;
+
+  // Requests to the recording thread and its replies.
+  std::mutex control_lock;
+  std::condition_variable control_changed;
+  Request request = Request::None;
+  bool replied = false;
+  CaptureError reply = CaptureOk;
+  RecordFormat requested_format;
+  CaptureRecordProc requested_proc = nullptr;
+  void* requested_user = nullptr;
+  uint32_t requested_handle = 0;
+
+  // The data path.
+  SampleRing ring;
+  std::atomic<uint32_t> current_handle{0};
+  std::atomic<uint32_t> level_samples{0};
+
+  // The recording thread's own state.
+  RecordFormat format;
+  CaptureRecordProc proc = nullptr;
+  void* user = nullptr;
+  uint32_t handle = 0;
+  bool recording = false;
+  bool device_open = false;
+  bool got_first_block = false;
+  bool silence_served = false;
+  bool stopped_by_proc = false;
+  Clock::time_point opened_at, last_block_at, next_open_at;
+
+  bool OnBlock(const int16_t* samples, size_t count) override {
+    ring.Write(samples, count);
+    last_block_at = Clock::now();
+    got_first_block = true;
+    silence_served = false;
+    if (proc == nullptr) return true;
+    InsideRecordProc = true;
+    const int32_t keep = proc(handle, samples, static_cast<uint32_t>(count * sizeof(int16_t)), user);
+    InsideRecordProc = false;
+    if (keep == 0) stopped_by_proc = true;
+    return keep != 0;
+  }
+
+  void Reply(CaptureError result) {
+    std::lock_guard<std::mutex> lock(control_lock);
+    request = Request::None;
+    replied = true;
+    reply = result;
+    control_changed.notify_all();
+  }
+
+  // Called by init/start/free (calls_lock held): hands a request over and
+  // waits for its reply. The thread answers each one within a Drain slice or
+  // an Open.
+  CaptureError Ask(Request what) {
+    std::unique_lock<std::mutex> lock(control_lock);
+    request = what;
+    replied = false;
+    control_changed.notify_all();
+    backend->Wake();
+    control_changed.wait(lock, [&] { return replied; });
+    return reply;
+  }
+
+  void LoseDevice(Clock::time_point now) {
+    backend->Close();
+    device_open = false;
+    ring.MarkSilence();
+    silence_served = true;
+    next_open_at = now;
+  }
+
+  void OpenDevice(Clock::time_point now) {
+    if (backend->Open(format) != CaptureOk) {
+      next_open_at = now + timing.reopen_interval;
+      return;
+    }
+    device_open = true;
+    got_first_block = false;
+    opened_at = now;
+  }
+
+  void WatchDevice(Clock::time_point now) {
+    if (!got_first_block) {
+      if (now - opened_at >= timing.first_block_allowance) LoseDevice(now);
+      return;
+    }
+    const auto quiet = now - last_block_at;
+    if (!silence_served && quiet >= timing.silence_after) {
+      ring.MarkSilence();
+      silence_served = true;
+    }
+    if (quiet >= timing.stall_after) LoseDevice(now);
+  }
+
+  // Waits for a request while there is no device to drain.
+  Request WaitForRequest() {
+    std::unique_lock<std::mutex> lock(control_lock);
+    if (!recording) {
+      control_changed.wait(lock, [&] { return request != Request::None; });
+    } else if (!device_open) {
+      const auto until = std::min(next_open_at, Clock::now() + timing.wait_slice);
+      control_changed.wait_until(lock, until, [&] { return request != Request::None; });
+    }
+    return request;
+  }
+
+  void Start() {
+    {
+      std::lock_guard<std::mutex> lock(control_lock);
+      format = requested_format;
+      proc = requested_proc;
+      user = requested_user;
+      handle = requested_handle;
+    }
+    const CaptureError opened = backend->Open(format);
+    if (opened == CaptureOk) {
+      ring.MarkSilence();
+      recording = true;
+      device_open = true;
+      got_first_block = false;
+      silence_served = true;
+      stopped_by_proc = false;
+      opened_at = Clock::now();
+    }
+    Reply(opened);
+  }
+
+  void Run() {
+    backend->OnThreadStart();
+    const CaptureError probed = backend->Probe();
+    Reply(probed);
+    if (probed != CaptureOk) return;
+    for (;;) {
+      switch (WaitForRequest()) {
+        case Request::Quit:
+          if (device_open) backend->Close();
+          device_open = false;
+          recording = false;
+          Reply(CaptureOk);
+          return;
+        case Request::Start:
+          Start();
+          continue;
+        case Request::None:
+          break;
+      }
+      if (!recording) continue;
+      if (!device_open) {
+        const auto now = Clock::now();
+        if (now >= next_open_at) OpenDevice(now);
+        continue;
+      }
+      const CaptureError drained = backend->Drain(timing.wait_slice, *this);
+      const auto now = Clock::now();
+      if (stopped_by_proc) {
+        backend->Close();
+        device_open = false;
+        recording = false;
+        ring.MarkSilence();
+      } else if (drained != CaptureOk) {
+        LoseDevice(now);
+      } else {
+        WatchDevice(now);
+      }
+    }
+  }
+};
+
+// Never destroyed: a process that ends without BASS_RecordFree must not run
+// a destructor that meets a thread the system has already ended.
+Recorder& TheRecorder() {
+  static Recorder* const recorder = new Recorder;
+  return *recorder;
+}
+
+int32_t Fail(CaptureError error) {
+  LastError = error;
+  return 0;
+}
+
+uint32_t FailData(CaptureError error) {
+  LastError = error;
+  return CaptureFailure;
+}
+
+bool IsCurrentHandle(const Recorder& recorder, uint32_t handle) {
+  return handle != 0 && handle == recorder.current_handle.load(std::memory_order_acquire);
+}
+
+}  // namespace
+
+void SetRecordingBackendFactory(BackendFactory factory) {
+  Recorder& recorder = TheRecorder();
+  std::lock_guard<std::mutex> lock(recorder.calls_lock);
+  recorder.factory = std::move(factory);
+}
+
+void SetRecorderTiming(const RecorderTiming& timing) {
+  Recorder& recorder = TheRecorder();
+  std::lock_guard<std::mutex> lock(recorder.calls_lock);
+  recorder.timing = timing;
+}
+
+extern "C" {
+
+uint32_t CAPTURE_API BASS_GetVersion(void) {
+  LastError = CaptureOk;
+  return CaptureVersion;
+}
+
+int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
+  if (InsideRecordProc) return Fail(CaptureAlreadyInitialised);
+  if (device != DefaultInputDevice) return Fail(CaptureBadArgument);
+  Recorder& recorder = TheRecorder();
+  std::lock_guard<std::mutex> calls(recorder.calls_lock);
+  if (recorder.initialised) return Fail(CaptureAlreadyInitialised);
+  try {
+    recorder.backend = recorder.factory ? recorder.factory() : CreateDefaultBackend();
+    if (!recorder.backend) return Fail(CaptureNoDevice);
+    recorder.replied = false;
+    recorder.thread = std::thread([&recorder] { recorder.Run(); });
+  } catch (const std::bad_alloc&) {
+    recorder.backend.reset();
+    return Fail(CaptureOutOfMemory);
+  } catch (const std::system_error&) {
+    recorder.backend.reset();
+    return Fail(CaptureDriverError);
+  }
+  CaptureError probed;
+  {
+    std::unique_lock<std::mutex> lock(recorder.control_lock);
+    recorder.control_changed.wait(lock, [&] { return recorder.replied; });
+    probed = recorder.reply;
+  }
+  if (probed != CaptureOk) {
+    recorder.thread.join();
+    recorder.backend.reset();
+    return Fail(probed);
+  }
+  recorder.initialised = true;
+  LastError = CaptureOk;
+  return 1;
+}
+
+uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flags,
+                                      CaptureRecordProc proc, void* user) {
+  if (InsideRecordProc) return static_cast<uint32_t>(Fail(CaptureDeviceBusy));
+  Recorder& recorder = TheRecorder();
+  std::lock_guard<std::mutex> calls(recorder.calls_lock);
+  if (!recorder.initialised) return static_cast<uint32_t>(Fail(CaptureNotInitialised));
+  if (recorder.started) return static_cast<uint32_t>(Fail(CaptureDeviceBusy));
+  if (channels != 1 || flags != 0 || frequency < LowestFrequency || frequency > HighestFrequency) {
+    return static_cast<uint32_t>(Fail(CaptureFormatUnsupported));
+  }
+  const uint32_t handle = ++recorder.last_handle;
+  {
+    std::lock_guard<std::mutex> lock(recorder.control_lock);
+    recorder.requested_format = RecordFormat{frequency, channels};
+    recorder.requested_proc = proc;
+    recorder.requested_user = user;
+    recorder.requested_handle = handle;
+  }
+  const CaptureError started = recorder.Ask(Request::Start);
+  if (started != CaptureOk) return static_cast<uint32_t>(Fail(started));
+  recorder.level_samples.store(frequency / LevelWindowsPerSecond, std::memory_order_relaxed);
+  recorder.current_handle.store(handle, std::memory_order_release);
+  recorder.started = true;
+  LastError = CaptureOk;
+  return handle;
+}
+
+uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t length) {
+  const Recorder& recorder = TheRecorder();
+  if (!IsCurrentHandle(recorder, handle)) return FailData(CaptureBadHandle);
+  if (buffer == nullptr) return FailData(CaptureBadArgument);
+  if (length == BASS_DATA_FFT2048) {
+    int16_t samples[SpectrumSamples];
+    float magnitudes[SpectrumBins];
+    recorder.ring.ReadNewest(samples, SpectrumSamples);
+    HannSpectrum(samples, magnitudes);
+    std::memcpy(buffer, magnitudes, sizeof magnitudes);
+    LastError = CaptureOk;
+    return sizeof magnitudes;
+  }
+  if (length >= CapturePlainLengthLimit) return FailData(CaptureBadArgument);
+  const uint32_t count = length / sizeof(int16_t);
+  recorder.ring.ReadNewest(buffer, count);
+  LastError = CaptureOk;
+  return count * static_cast<uint32_t>(sizeof(int16_t));
+}
+
+uint32_t CAPTURE_API BASS_ChannelGetLevel(uint32_t handle) {
+  const Recorder& recorder = TheRecorder();
+  if (!IsCurrentHandle(recorder, handle)) return FailData(CaptureBadHandle);
+  int16_t samples[MaxLevelSamples];
+  const size_t count =
+      std::min<size_t>(recorder.level_samples.load(std::memory_order_relaxed), MaxLevelSamples);
+  recorder.ring.ReadNewest(samples, count);
+  uint32_t peak = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const int32_t sample = samples[i];
+    peak = std::max(peak, static_cast<uint32_t>(sample < 0 ? -sample : sample));
+  }
+  LastError = CaptureOk;
+  return peak | (peak << 16);
+}
+
+int32_t CAPTURE_API BASS_ErrorGetCode(void) { return LastError; }
+
+int32_t CAPTURE_API BASS_RecordFree(void) {
+  if (InsideRecordProc) return Fail(CaptureFreeInsideCallback);
+  Recorder& recorder = TheRecorder();
+  std::lock_guard<std::mutex> calls(recorder.calls_lock);
+  if (!recorder.initialised) return Fail(CaptureNotInitialised);
+  recorder.current_handle.store(0, std::memory_order_release);
+  recorder.Ask(Request::Quit);
+  recorder.thread.join();
+  recorder.backend.reset();
+  recorder.initialised = false;
+  recorder.started = false;
+  LastError = CaptureOk;
+  return 1;
+}
+
+}  // extern "C"

@@ -1,0 +1,79 @@
+// A recording backend that makes its own signals, in real time, for tests and
+// benchmarks: a sine, silence, a full-scale square wave, or clicks, and a
+// device that can be unplugged and plugged in again.
+//
+// A test keeps the SyntheticDevice and hands a factory to the recorder; every
+// backend made from it records from that device. The device's methods may be
+// called from any thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "capturelib/backend.h"
+
+struct SyntheticSignal {
+  enum class Kind { Sine, Silence, Square, Clicks };
+  Kind kind = Kind::Sine;
+  double frequency = 1000.0;  // Hz, for the sine and the square wave
+  double amplitude = 16384.0;  // peak sample value for the sine and the clicks
+  uint32_t click_interval = 4410;  // samples between clicks
+
+  static SyntheticSignal Sine(double frequency, double amplitude) {
+    return {Kind::Sine, frequency, amplitude, 0};
+  }
+  static SyntheticSignal Silence() { return {Kind::Silence, 0.0, 0.0, 0}; }
+  static SyntheticSignal Square(double frequency) { return {Kind::Square, frequency, 32768.0, 0}; }
+  static SyntheticSignal Clicks(uint32_t interval, double amplitude) {
+    return {Kind::Clicks, 0.0, amplitude, interval};
+  }
+};
+
+// The sample a signal has at position index of a recording at frequency.
+int16_t SignalSample(const SyntheticSignal& signal, uint64_t index, uint32_t frequency);
+
+class SyntheticDevice {
+ public:
+  enum class Loss {
+    Stall,  // blocks stop coming, nothing reports an error
+    Error,  // the next drain reports a driver error
+  };
+
+  void SetSignal(const SyntheticSignal& signal);
+  // Delay before an opened stream delivers its first block.
+  void SetFirstBlockDelay(std::chrono::milliseconds delay);
+  // Audio per block; 10 ms unless set (shorter blocks stress the ring).
+  void SetBlockMilliseconds(uint32_t milliseconds);
+  // Probe and Open fail with this code while set (CaptureOk: work again).
+  void SetOpenFailure(CaptureError failure);
+
+  // The device goes away: streams open now never deliver again, and opening
+  // fails with CaptureNoDevice until PlugIn.
+  void Unplug(Loss loss);
+  void PlugIn();
+
+  int Opens() const;
+  int Closes() const;
+  int OpenStreams() const;
+
+  std::unique_ptr<RecordingBackend> CreateBackend();
+
+ private:
+  friend class SyntheticBackend;
+  mutable std::mutex lock_;
+  std::condition_variable woken_;
+  SyntheticSignal signal_;
+  std::chrono::milliseconds first_block_delay_{0};
+  uint32_t block_milliseconds_ = 10;
+  CaptureError open_failure_ = CaptureOk;
+  bool present_ = true;
+  Loss loss_ = Loss::Stall;
+  uint64_t plug_epoch_ = 0;  // counts unplugs; a stream dies when it changes
+  uint64_t next_sample_ = 0;  // the signal runs on across streams
+  int opens_ = 0;
+  int closes_ = 0;
+  int open_streams_ = 0;
+};
