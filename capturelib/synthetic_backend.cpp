@@ -41,7 +41,6 @@ class SyntheticBackend final : public RecordingBackend {
 
   CaptureError Probe() override {
     std::lock_guard<std::mutex> lock(device_.lock_);
-    if (device_.open_failure_ != CaptureOk) return device_.open_failure_;
     return device_.present_ ? CaptureOk : CaptureNoDevice;
   }
 

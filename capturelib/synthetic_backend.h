@@ -47,7 +47,7 @@ class SyntheticDevice {
   void SetFirstBlockDelay(std::chrono::milliseconds delay);
   // Audio per block; 10 ms unless set (shorter blocks stress the ring).
   void SetBlockMilliseconds(uint32_t milliseconds);
-  // Probe and Open fail with this code while set (CaptureOk: work again).
+  // Open fails with this code while set (CaptureOk: works again).
   void SetOpenFailure(CaptureError failure);
 
   // The device goes away: streams open now never deliver again, and opening

@@ -1,0 +1,85 @@
+// Runs the exported calls against a synthetic device with shortened timings.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "capture/capture_library.h"
+#include "capturelib/capturelib.h"
+#include "capturelib/recorder.h"
+#include "capturelib/synthetic_backend.h"
+
+// Shortened so loss and return take a fraction of a second; the ratios
+// between them are those of the real timings.
+inline RecorderTiming FastTiming() {
+  RecorderTiming timing;
+  timing.silence_after = std::chrono::milliseconds(60);
+  timing.stall_after = std::chrono::milliseconds(240);
+  timing.first_block_allowance = std::chrono::milliseconds(1500);
+  timing.reopen_interval = std::chrono::milliseconds(100);
+  timing.wait_slice = std::chrono::milliseconds(10);
+  return timing;
+}
+
+// Polls until ready() holds; gives up after a generous 10 s.
+template <typename Ready>
+bool Eventually(Ready ready) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < give_up) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return ready();
+}
+
+inline uint32_t LowLevel(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
+
+// Largest |x[n+1] - 2 cos(w) x[n] + x[n-1]|: within 2 for an unbroken
+// rounded sine, far more where samples are missing, repeated or torn.
+inline double WorstRecurrence(const std::vector<int16_t>& samples, double frequency, double rate) {
+  const double two_cos = 2.0 * std::cos(2.0 * 3.14159265358979323846 * frequency / rate);
+  double worst = 0.0;
+  for (size_t n = 1; n + 1 < samples.size(); ++n) {
+    worst = std::max(worst, std::fabs(samples[n + 1] - two_cos * samples[n] + samples[n - 1]));
+  }
+  return worst;
+}
+
+// Waits until a whole FFT's worth of samples has been recorded.
+inline bool FullHistory(uint32_t handle) {
+  return Eventually([&] {
+    // The oldest two of the newest 2048: a sine is not zero at both.
+    int16_t samples[2048];
+    BASS_ChannelGetData(handle, samples, sizeof samples);
+    return samples[0] != 0 || samples[1] != 0;
+  });
+}
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetRecordingBackendFactory([this] { return device.CreateBackend(); });
+    SetRecorderTiming(FastTiming());
+  }
+
+  void TearDown() override {
+    BASS_RecordFree();
+    EXPECT_EQ(device.OpenStreams(), 0) << "every stream opened was closed";
+    SetRecordingBackendFactory(nullptr);
+    SetRecorderTiming(RecorderTiming{});
+  }
+
+  uint32_t Start(CaptureRecordProc proc = nullptr, void* user = nullptr) {
+    EXPECT_NE(BASS_RecordInit(DefaultInputDevice), 0);
+    const uint32_t handle = BASS_RecordStart(44100, 1, 0, proc, user);
+    EXPECT_NE(handle, 0u) << "error " << BASS_ErrorGetCode();
+    return handle;
+  }
+
+  SyntheticDevice device;
+};
