@@ -69,7 +69,7 @@ void Note(Call call) {
 
 void WriteLog() {
   if (LogPath[0] == 0) return;
-  FILE* file = _wfopen(LogPath, L"w");
+  FILE* file = _wfopen(LogPath, L"wb");
   if (file == nullptr) return;
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);

@@ -26,15 +26,8 @@ int GreenCount(const Picture& picture, int column) {
 
 int PromptPixels(const Picture& picture) {
   int count = 0;
-  for (uint32_t pixel : picture.pixels) count += (pixel >> 16) >= 0x80;
+  for (uint32_t pixel : picture.pixels) count += pixel == 0xFFFFFF;
   return count;
-}
-
-bool AllBlack(const Picture& picture) {
-  for (uint32_t pixel : picture.pixels) {
-    if (pixel != 0) return false;
-  }
-  return true;
 }
 
 LinearMeasure MeasureLinear(const Picture& picture) {

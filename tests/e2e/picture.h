@@ -23,10 +23,9 @@ struct Picture {
 int ColumnTop(const Picture& picture, int column);
 int GreenCount(const Picture& picture, int column);
 
-// Pixels that carry red: only the prompt's white text (and its blend with
-// green where it crosses a bar) has any.
+// White pixels: only the prompt is drawn in white (the window's own
+// background, seen before the first frame, is grey).
 int PromptPixels(const Picture& picture);
-bool AllBlack(const Picture& picture);
 
 // The measures each view is judged by.
 struct LinearMeasure {
