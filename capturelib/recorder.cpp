@@ -229,6 +229,31 @@ uint32_t FailData(CaptureError error) {
   return CaptureFailure;
 }
 
+typedef int16_t SampleLanes __attribute__((vector_size(16)));
+
+// The largest absolute sample, 0..32768; eight lanes at a time, as GCC's -O2
+// leaves a loop of unknown length scalar.
+uint32_t PeakOf(const int16_t* samples, size_t count) {
+  SampleLanes highest = {}, lowest = {};
+  size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    SampleLanes lanes;
+    std::memcpy(&lanes, samples + i, sizeof lanes);
+    highest = lanes > highest ? lanes : highest;
+    lowest = lanes < lowest ? lanes : lowest;
+  }
+  int32_t high = 0, low = 0;
+  for (int lane = 0; lane < 8; ++lane) {
+    high = std::max<int32_t>(high, highest[lane]);
+    low = std::min<int32_t>(low, lowest[lane]);
+  }
+  for (; i < count; ++i) {
+    high = std::max<int32_t>(high, samples[i]);
+    low = std::min<int32_t>(low, samples[i]);
+  }
+  return static_cast<uint32_t>(std::max(high, -low));
+}
+
 bool IsCurrentHandle(const Recorder& recorder, uint32_t handle) {
   return handle != 0 && handle == recorder.current_handle.load(std::memory_order_acquire);
 }
@@ -342,11 +367,7 @@ uint32_t CAPTURE_API BASS_ChannelGetLevel(uint32_t handle) {
   const size_t count =
       std::min<size_t>(recorder.level_samples.load(std::memory_order_relaxed), MaxLevelSamples);
   recorder.ring.ReadNewest(samples, count);
-  uint32_t peak = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const int32_t sample = samples[i];
-    peak = std::max(peak, static_cast<uint32_t>(sample < 0 ? -sample : sample));
-  }
+  const uint32_t peak = PeakOf(samples, count);
   LastError = CaptureOk;
   return peak | (peak << 16);
 }

@@ -29,6 +29,10 @@ start_server() {  # as tests/env/session starts it
   pactl set-default-source vsink.monitor
 }
 strip() { printf '%s\n' "${1%$'\r'}"; }
+finish() {  # STATUS
+  [ "$1" -eq 0 ] || echo "program exited with status $1"
+  exit "$1"
+}
 
 case "$scenario" in
   tone)
@@ -37,13 +41,13 @@ case "$scenario" in
     "$@" tone "$frequency" | while IFS= read -r line; do strip "$line"; done
     status=${PIPESTATUS[0]}
     stop_tone
-    exit "$status"
+    finish "$status"
     ;;
   no-device)
     pulseaudio --kill 2>/dev/null
     for _ in $(seq 50); do pactl info >/dev/null 2>&1 || break; sleep 0.1; done
     "$@" no-device | while IFS= read -r line; do strip "$line"; done
-    exit "${PIPESTATUS[0]}"
+    finish "${PIPESTATUS[0]}"
     ;;
   sink-loss | server-loss)
     play_tone 1000 60
@@ -77,7 +81,7 @@ case "$scenario" in
     wait "$check_pid"
     status=$?
     stop_tone
-    exit "$status"
+    finish "$status"
     ;;
   *)
     echo "unknown scenario $scenario" >&2
