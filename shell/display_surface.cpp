@@ -47,7 +47,8 @@ void CreateDisplaySurface() {
 
   void* bits = nullptr;
   FrameBitmap = CreateDIBSection(nullptr, &header.info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  FrameBits = static_cast<uint8_t*>(bits);
+  // Without a bitmap FrameBits stays null, and the tick draws nothing at all.
+  if (FrameBitmap != nullptr) FrameBits = static_cast<uint8_t*>(bits);
   MemoryDC = CreateCompatibleDC(nullptr);
   SelectObject(MemoryDC, FrameBitmap);
 }
