@@ -5,6 +5,8 @@
 #include <cstring>
 
 void SampleRing::Write(const int16_t* samples, size_t count) {
+  // Orders every finished read before the slots it read are overwritten.
+  static_cast<void>(reads_finished_.load(std::memory_order_acquire));
   const uint64_t start = written_.load(std::memory_order_relaxed);
   const size_t kept = std::min(count, Capacity);
   uint64_t position = start + (count - kept);
@@ -43,7 +45,9 @@ void SampleRing::ReadNewest(void* out, size_t count) const {
       done += run;
       position += run;
     }
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // Announces the read as finished (see Write), and keeps the copy ahead of
+    // the check below.
+    reads_finished_.fetch_add(1, std::memory_order_acq_rel);
     // The producer only ever overwrites the oldest slots: the copy holds as
     // long as it has not written Capacity - copied more samples meanwhile.
     if (written_.load(std::memory_order_acquire) - written <= Capacity - copied) return;

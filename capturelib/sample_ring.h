@@ -7,7 +7,9 @@
 // count with acquire order and copies at most MaxRead samples, which the
 // producer cannot overwrite unless it writes Capacity - MaxRead (about 0.7 s
 // at 44.1 kHz) during one copy. A copy that was overtaken all the same is
-// detected and repeated.
+// detected and repeated. Each finished read is announced in a counter the
+// producer reads before writing, so a slot is only overwritten after every
+// finished read of it.
 #pragma once
 
 #include <atomic>
@@ -35,5 +37,6 @@ class SampleRing {
  private:
   std::atomic<uint64_t> written_{0};
   std::atomic<uint64_t> silent_before_{0};
+  mutable std::atomic<uint64_t> reads_finished_{0};
   int16_t samples_[Capacity] = {};
 };
