@@ -5,6 +5,7 @@
 //   e2e_driver window EXE               class, title, style, size, position, 32-bit
 //   e2e_driver view EXE VIEW [BMP]      the tone as VIEW (linear, band, spectrogram, waveform) draws it
 //   e2e_driver cycle EXE                clicks step 0 -> 1 -> 2 -> 3 -> 0
+//   e2e_driver black-frames EXE         each change of view starts from a black frame
 //   e2e_driver quiet-prompt EXE         the prompt comes with silence, goes with sound
 //   e2e_driver second-start EXE         a second copy hands over to the first
 //   e2e_driver expect-box EXE CAPTION TEXT owned|unowned
@@ -406,6 +407,44 @@ const char* ViewOf(const Picture& picture) {
   return "unknown";
 }
 
+bool AllBlack(const Picture& picture) {
+  for (uint32_t pixel : picture.pixels) {
+    if (pixel != 0) return false;
+  }
+  return true;
+}
+
+// Changes the view and has the window repaint at once, before the next tick
+// draws: the repaint shows the frame as the change left it. False when a tick
+// came first (it does, now and then: a tick is due every 25 ms).
+bool ClickShowsBlackFrame(HWND window) {
+  SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(368, 127));
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Picture picture;
+  return Grab(window, picture) && AllBlack(picture);
+}
+
+int BlackFrameCommand(const std::wstring& exe) {
+  Program program(exe);
+  HWND window = program.Window();
+  if (window == nullptr) return 1;
+  Picture picture;
+  Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), "the tone is drawn");
+  int seen[4] = {};  // black frames seen on entering each view
+  int tries = 0;
+  for (int round = 0; round < 10; ++round) {
+    for (int view = 1; view <= 4; ++view) {
+      ++tries;
+      if (ClickShowsBlackFrame(window)) ++seen[view % 4];
+      Pause(60);
+    }
+  }
+  Print("black frames on entering views 0..3: %d %d %d %d of 10 each", seen[0], seen[1], seen[2], seen[3]);
+  Check(seen[0] > 0 && seen[1] > 0 && seen[2] > 0 && seen[3] > 0, "every change of view starts from a black frame");
+  program.CloseAndCheck();
+  return Failures == 0 ? 0 : 1;
+}
+
 int CycleCommand(const std::wstring& exe) {
   Program program(exe);
   HWND window = program.Window();
@@ -640,6 +679,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"window" && argc == 3) return WindowCommand(arg(2));
   if (command == L"view" && argc >= 4) return ViewCommand(arg(2), arg(3), arg(4));
   if (command == L"cycle" && argc == 3) return CycleCommand(arg(2));
+  if (command == L"black-frames" && argc == 3) return BlackFrameCommand(arg(2));
   if (command == L"quiet-prompt" && argc == 3) return QuietPromptCommand(arg(2));
   if (command == L"second-start" && argc == 3) return SecondStartCommand(arg(2));
   if (command == L"expect-box" && argc == 6) return ExpectBoxCommand(arg(2), arg(3), arg(4), arg(5));
