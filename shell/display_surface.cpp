@@ -29,8 +29,9 @@ void CreateDisplaySurface() {
   union {
     BITMAPINFO info;
     unsigned char bytes[sizeof(BITMAPINFO) + sizeof FramePalette];
-  } header = {};
+  } header;
   static_assert(sizeof header == 1068, "bitmap header block");
+  std::memset(&header, 0, sizeof header);
   static_assert(sizeof FramePalette == PaletteSize * sizeof(RGBQUAD), "palette entries are RGBQUADs");
 
   BITMAPINFOHEADER& bitmap = header.info.bmiHeader;
