@@ -23,10 +23,19 @@ inline int32_t TopRow(int32_t height) { return height < FrameHeight - 1 ? height
 
 using RowValues = std::array<uint8_t, FrameHeight>;
 
-// One run of lit rows per column, low..high inclusive; low > high lights none.
+// One run of lit rows per column, low..high inclusive. Rows are kept offset by
+// -128, as signed bytes, so that SSE2's signed byte compare can test them.
 struct ColumnRuns {
-  uint8_t low[FrameWidth];
-  uint8_t high[FrameWidth];
+  int8_t low[FrameWidth];
+  int8_t high[FrameWidth];
+
+  void Set(int column, int lowRow, int highRow) {
+    low[column] = static_cast<int8_t>(lowRow - 128);
+    high[column] = static_cast<int8_t>(highRow - 128);
+  }
+  void SetEmpty(int column) { Set(column, FrameHeight, 0); }
+  int LowRow(int column) const { return low[column] + 128; }
+  int HighRow(int column) const { return high[column] + 128; }
 };
 
 // Rewrites rows firstRow..lastRow whole: each pixel on its column's run gets

@@ -24,19 +24,18 @@ void DrawWaveform(const int16_t* samples) {
   // in column 0). A pixel's value depends only on its row.
   ColumnRuns runs;
   int32_t pen = SampleRow(samples[0]);
-  runs.low[0] = runs.high[0] = static_cast<uint8_t>(pen);
+  runs.Set(0, pen, pen);
   for (int x = 1; x < WaveformSampleCount; ++x) {
     const int32_t row = SampleRow(samples[x]);
     int32_t low = row, high = row;
     if (pen < row) low = pen + 1;
     if (pen > row) high = pen - 1;
-    runs.low[x] = static_cast<uint8_t>(low);
-    runs.high[x] = static_cast<uint8_t>(high);
+    runs.Set(x, low, high);
     pen = row;
   }
 
   // The frame is clear, so rewriting the rows the trace spans changes only its pixels.
-  const int bottom = *std::min_element(runs.low, runs.low + FrameWidth);
-  const int top = *std::max_element(runs.high, runs.high + FrameWidth);
+  const int bottom = *std::min_element(runs.low, runs.low + FrameWidth) + 128;
+  const int top = *std::max_element(runs.high, runs.high + FrameWidth) + 128;
   DrawColumnRuns(runs, TraceRowValues, bottom, top);
 }
