@@ -27,11 +27,9 @@
 #include <vector>
 
 #include "tests/e2e/picture.h"
+#include "tests/e2e/screen.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
-constexpr wchar_t ProgramClass[] = L"Kivotra";
 constexpr wchar_t ProgramTitle[] = L"Kivotra - Dovrin K. - 2023";
 constexpr LONG ProgramStyle = LONG(0x80C80000);
 constexpr int FirstSoundMs = 5000;    // the idle null sink takes up to ~3 s to deliver
@@ -55,14 +53,6 @@ void Print(const char* format, ...) {
 void Check(bool condition, const char* what) {
   Print("%s %s", condition ? "ok" : "FAILED", what);
   if (!condition) ++Failures;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string result(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), result.data(), size, nullptr, nullptr);
-  return result;
 }
 
 // Shows control characters the way they are written in C.
@@ -90,104 +80,6 @@ std::wstring Unescape(const std::wstring& text) {
     }
   }
   return result;
-}
-
-int MillisecondsSince(Clock::time_point start) {
-  return int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
-void Pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[256] = {};
-  GetClassNameW(window, name, 256);
-  return name;
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t text[1024] = {};
-  GetWindowTextW(window, text, 1024);
-  return text;
-}
-
-BOOL CALLBACK CollectProgramWindow(HWND window, LPARAM found) {
-  if (ClassOf(window) == ProgramClass) reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-  return TRUE;
-}
-
-std::vector<HWND> ProgramWindows() {
-  std::vector<HWND> windows;
-  EnumWindows(CollectProgramWindow, reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-// The program's window once it is on the screen.
-HWND WaitForWindow(int timeoutMs, DWORD processId = 0) {
-  const auto start = Clock::now();
-  do {
-    for (HWND window : ProgramWindows()) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(window, &owner);
-      if ((processId == 0 || owner == processId) && IsWindowVisible(window)) return window;
-    }
-    Pause(2);
-  } while (MillisecondsSince(start) < timeoutMs);
-  return nullptr;
-}
-
-// Reads the client area back from the screen, where the program's copies land.
-bool Grab(HWND window, Picture& picture) {
-  static HDC memory = nullptr;
-  static uint32_t* bits = nullptr;
-  if (memory == nullptr) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = PictureWidth;
-    info.bmiHeader.biHeight = PictureHeight;  // bottom line first, like the frame
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    memory = CreateCompatibleDC(nullptr);
-    void* pixels = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (bitmap == nullptr) return false;
-    SelectObject(memory, bitmap);
-    bits = static_cast<uint32_t*>(pixels);
-  }
-  POINT origin = {0, 0};
-  if (!ClientToScreen(window, &origin)) return false;
-  HDC screen = GetDC(nullptr);
-  const BOOL copied = BitBlt(memory, 0, 0, PictureWidth, PictureHeight, screen, origin.x, origin.y, SRCCOPY);
-  ReleaseDC(nullptr, screen);
-  GdiFlush();
-  if (!copied) return false;
-  for (size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = bits[i] & 0xFFFFFF;
-  return true;
-}
-
-// Polls the screen until the picture passes, or the time is up; the last
-// picture stays in `picture` either way.
-template <typename Predicate>
-bool WaitForPicture(HWND window, Picture& picture, int timeoutMs, Predicate passes) {
-  const auto start = Clock::now();
-  do {
-    if (Grab(window, picture) && passes(picture)) return true;
-    Pause(3);
-  } while (MillisecondsSince(start) < timeoutMs);
-  return false;
-}
-
-// A frame of the program's own: before the first tick the window shows its
-// grey class background; every view lights some green (silence included).
-bool Drawn(const Picture& picture) {
-  for (uint32_t pixel : picture.pixels) {
-    if (pixel == 0x00FF00) return true;
-  }
-  return false;
-}
-
-void Click(HWND window) {
-  // The program acts on the release alone, wherever it comes from.
-  PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(368, 127));
 }
 
 // Started program: closed and waited for on every path out of a command.

@@ -1,0 +1,49 @@
+// The program's window as another Win32 program in the same session sees it:
+// found by class, read back from the screen, clicked. Shared by the
+// end-to-end driver, the soak and the latency probe.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/picture.h"
+
+using Clock = std::chrono::steady_clock;
+
+constexpr wchar_t ProgramClass[] = L"Kivotra";
+
+std::string Utf8(const std::wstring& text);
+int MillisecondsSince(Clock::time_point start);
+void Pause(int milliseconds);
+std::wstring ClassOf(HWND window);
+std::wstring TextOf(HWND window);
+
+// Every top-level window of the program's class.
+std::vector<HWND> ProgramWindows();
+// The program's window once it is visible (of that process, when given).
+HWND WaitForWindow(int timeoutMs, DWORD processId = 0);
+
+// Reads the client area back from the screen, where the program's copies land.
+bool Grab(HWND window, Picture& picture);
+
+// Polls the screen until the picture passes, or the time is up; the last
+// picture stays in `picture` either way.
+template <typename Predicate>
+bool WaitForPicture(HWND window, Picture& picture, int timeoutMs, Predicate passes) {
+  const auto start = Clock::now();
+  do {
+    if (Grab(window, picture) && passes(picture)) return true;
+    Pause(3);
+  } while (MillisecondsSince(start) < timeoutMs);
+  return false;
+}
+
+// A frame of the program's own: before the first tick the window shows its
+// grey class background; every view lights some green (silence included).
+bool Drawn(const Picture& picture);
+
+// A left-button release, which is all the program acts on.
+void Click(HWND window);
