@@ -37,7 +37,8 @@
 //                        0xFFFFFFFF and CaptureBadHandle on a bad handle.
 // BASS_ErrorGetCode      The calling thread's last failure; 0 after a success.
 // BASS_RecordFree        Stops the recording, joins the recording thread,
-//                        frees the device. Returns promptly in every state;
+//                        frees the device. Returns within about 500 ms, even
+//                        while the device hangs in an open or a close;
 //                        later calls on the old handle fail with
 //                        CaptureBadHandle. CaptureNotInitialised when there is
 //                        nothing to free; CaptureFreeInsideCallback (and
@@ -46,7 +47,8 @@
 // Threads: init, start and free come from one thread (the GUI thread). The
 // data and level calls may run on another thread (the display timer's, 40
 // times a second) at the same time as the recording thread writes: they take
-// no lock, allocate nothing and copy at most a few thousand samples.
+// no lock and allocate nothing; a plain request copies at most 32,768
+// samples and fills the rest of a longer one with zeros.
 //
 // Device loss: when the device stops delivering (an error, or no block for
 // about a second), the handle stays valid, the calls serve silence from about

@@ -24,10 +24,16 @@ HWND Window() { return static_cast<HWND>(MainWindow); }
 // the 8-bit frame for the window through a scratch buffer as large as the
 // copy; at full size (750 KB) that buffer is mapped afresh on every copy and
 // its page faults doubled the program's CPU use. Half-size copies reuse it.
+// Called with FrameLock held.
 void CopyFrame(HDC target) {
   constexpr int TopBand = FrameHeight / 2 + 1;  // 128 rows, then 127
   BitBlt(target, 0, 0, FrameWidth, TopBand, MemoryDC, 0, 0, SRCCOPY);
   BitBlt(target, 0, TopBand, FrameWidth, FrameHeight - TopBand, MemoryDC, 0, TopBand, SRCCOPY);
+  // GDI may batch the copies and read FrameBits later; Windows requires a
+  // flush before the DIB's memory is written again, and the lock must not be
+  // let go before it. Under Wine the flush also puts the frame on the display
+  // at once instead of at the window surface's next update.
+  GdiFlush();
 }
 }  // namespace
 

@@ -70,9 +70,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (HandOverToRunningCopy()) return AnotherCopyRunsStatus;
   if (!LibraryVersionMatches()) return WrongLibraryStatus;
   if (!RegisterMainClass(instance)) return NoWindowStatus;
-  MainWindow = CreateMainWindow(instance);
+  // WM_CREATE has stored the handle in MainWindow before the timer thread
+  // started reading it; storing it again here would race that thread.
+  HWND window = CreateMainWindow(instance);
   // Without a window the loop would wait for ever, invisible.
-  if (MainWindow == nullptr) return NoWindowStatus;
-  ShowWindow(static_cast<HWND>(MainWindow), SW_SHOWNORMAL);
+  if (window == nullptr) return NoWindowStatus;
+  ShowWindow(window, SW_SHOWNORMAL);
   return RunMessageLoop();
 }

@@ -5,7 +5,7 @@
 
 namespace {
 constexpr int LinearBinCount = 368;   // bins 1..368, one per even column
-constexpr double HeightScale = 10 * 255;  // a magnitude of 0.1 reaches the top
+constexpr double HeightScale = 10 * 255;  // from about 0.0996 (254 / 2550) a bar reaches the top
 constexpr int32_t HeightLimit = 255;
 }  // namespace
 

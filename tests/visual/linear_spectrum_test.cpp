@@ -38,14 +38,14 @@ TEST_F(LinearSpectrum, FullBarStopsAtTheTopRowButAveragesWithTheClampedHeight) {
 }
 
 TEST_F(LinearSpectrum, HeightTruncatesTowardZero) {
-  // 254 / 2550 is the smallest magnitude that reaches the top row; just below
-  // it the bar stops one row short.
-  bins[1] = 254.0f / 2550.0f;
-  bins[2] = std::nextafter(254.0f / 2550.0f, 0.0f);
+  // The float nearest 254 / 2550 lies just below it (x 2550 = 253.99999), so
+  // its bar stops one row short of the top; the next float up reaches it.
+  bins[1] = std::nextafter(254.0f / 2550.0f, 1.0f);
+  bins[2] = 254.0f / 2550.0f;
   bins[3] = 0.00117f;  // 2.98: two rows above row 0, where rounding would give three
   bins[4] = 0.00039f;  // 0.99: row 0 only
   DrawLinearSpectrum(bins);
-  EXPECT_EQ(Column(0), Bar(static_cast<int>(bins[1] * 2550.0) + 1));
+  EXPECT_EQ(Column(0), Bar(255));
   EXPECT_EQ(Column(2), Bar(254));
   EXPECT_EQ(Column(4), Bar(3));
   EXPECT_EQ(Column(6), Bar(1));
