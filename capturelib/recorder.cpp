@@ -1,9 +1,15 @@
 // The exported calls and the recorder under them.
 //
 // Two locks, both off the data path: calls_lock serialises init, start and
-// free; control_lock guards the requests passed to the recording thread and
-// its replies. The data and level calls read only the sample ring and two
-// atomics.
+// free; control_lock guards the requests passed to the recording thread, its
+// replies, whether it still runs, and the backend pointer. The data and level
+// calls read only the sample ring and two atomics.
+//
+// The calls never wait for the recording thread without a bound: an audio
+// layer can hang in an open or a close for seconds (a Bluetooth headset
+// does). A thread that does not answer in time is left to finish on its own:
+// it sees the quit request once the audio layer lets it go, closes the device
+// and releases its backend, and the next BASS_RecordInit waits for that.
 #include "capturelib/recorder.h"
 
 #include <algorithm>
@@ -30,6 +36,13 @@ constexpr uint32_t LevelWindowsPerSecond = 50;  // the level covers the newest 2
 constexpr size_t MaxLevelSamples = HighestFrequency / LevelWindowsPerSecond;
 constexpr uint32_t FirstHandle = 0x10000;
 
+// How long the calls wait for the recording thread. BASS_RecordFree runs in
+// the window's WM_DESTROY and must stay well inside half a second; an open
+// may take seconds; an init after an abandoned thread waits a little for it.
+constexpr std::chrono::milliseconds FreeWait{400};
+constexpr std::chrono::milliseconds OpenWait{10000};
+constexpr std::chrono::milliseconds OldThreadWait{500};
+
 thread_local int32_t LastError = CaptureOk;
 thread_local bool InsideRecordProc = false;
 
@@ -42,7 +55,6 @@ struct Recorder final : BlockSink {
   uint32_t last_handle = FirstHandle;
   BackendFactory factory;
   RecorderTiming timing;
-  std::unique_ptr<RecordingBackend> backend;
   std::thread thread;
 
   // Requests to the recording thread and its replies.
@@ -55,6 +67,9 @@ struct Recorder final : BlockSink {
   CaptureRecordProc requested_proc = nullptr;
   void* requested_user = nullptr;
   uint32_t requested_handle = 0;
+  bool thread_running = false;
+  // Created by init, released by the recording thread as it ends.
+  std::unique_ptr<RecordingBackend> backend;
 
   // The data path.
   SampleRing ring;
@@ -74,6 +89,7 @@ struct Recorder final : BlockSink {
   Clock::time_point opened_at, last_block_at, next_open_at;
 
   bool OnBlock(const int16_t* samples, size_t count) override {
+    if (count == 0) return true;  // an empty buffer is no sign of life
     ring.Write(samples, count);
     last_block_at = Clock::now();
     got_first_block = true;
@@ -86,25 +102,50 @@ struct Recorder final : BlockSink {
     return keep != 0;
   }
 
-  void Reply(CaptureError result) {
+  // A quit posted while the thread was busy with the request answered here
+  // stays posted.
+  void Reply(Request answered, CaptureError result) {
     std::lock_guard<std::mutex> lock(control_lock);
-    request = Request::None;
+    if (request == answered) request = Request::None;
     replied = true;
     reply = result;
     control_changed.notify_all();
   }
 
-  // Called by init/start/free (calls_lock held): hands a request over and
-  // waits for its reply. The thread answers each one within a Drain slice or
-  // an Open.
-  CaptureError Ask(Request what) {
-    std::unique_lock<std::mutex> lock(control_lock);
+  // Called by init/start/free with calls_lock and control_lock held. The
+  // thread answers each request within a Drain slice or an Open.
+  void Post(Request what) {
     request = what;
     replied = false;
     control_changed.notify_all();
-    backend->Wake();
-    control_changed.wait(lock, [&] { return replied; });
-    return reply;
+    if (backend) backend->Wake();
+  }
+
+  // Init and start: false when the thread did not answer in time; it is then
+  // told to quit and left to finish by itself.
+  bool AwaitReply(CaptureError& result) {
+    std::unique_lock<std::mutex> lock(control_lock);
+    if (!control_changed.wait_for(lock, OpenWait, [&] { return replied; })) {
+      Post(Request::Quit);
+      lock.unlock();
+      thread.detach();
+      return false;
+    }
+    result = reply;
+    return true;
+  }
+
+  // The end of the recording thread, on every path out of it.
+  void Finish() {
+    std::unique_ptr<RecordingBackend> finished;
+    {
+      std::lock_guard<std::mutex> lock(control_lock);
+      finished = std::move(backend);
+    }
+    finished.reset();
+    std::lock_guard<std::mutex> lock(control_lock);
+    thread_running = false;
+    control_changed.notify_all();
   }
 
   void LoseDevice(Clock::time_point now) {
@@ -168,21 +209,32 @@ struct Recorder final : BlockSink {
       stopped_by_proc = false;
       opened_at = Clock::now();
     }
-    Reply(opened);
+    Reply(Request::Start, opened);
+  }
+
+  // How long a Drain may wait: not past the moment silence is due.
+  std::chrono::milliseconds DrainTimeout(Clock::time_point now) const {
+    if (!got_first_block || silence_served) return timing.wait_slice;
+    const auto due = std::chrono::ceil<std::chrono::milliseconds>(last_block_at + timing.silence_after - now);
+    return std::clamp(due, std::chrono::milliseconds(0), timing.wait_slice);
   }
 
   void Run() {
     backend->OnThreadStart();
     const CaptureError probed = backend->Probe();
-    Reply(probed);
-    if (probed != CaptureOk) return;
+    Reply(Request::None, probed);
+    if (probed == CaptureOk) Record();
+    Finish();
+  }
+
+  void Record() {
     for (;;) {
       switch (WaitForRequest()) {
         case Request::Quit:
           if (device_open) backend->Close();
           device_open = false;
           recording = false;
-          Reply(CaptureOk);
+          Reply(Request::Quit, CaptureOk);
           return;
         case Request::Start:
           Start();
@@ -196,7 +248,7 @@ struct Recorder final : BlockSink {
         if (now >= next_open_at) OpenDevice(now);
         continue;
       }
-      const CaptureError drained = backend->Drain(timing.wait_slice, *this);
+      const CaptureError drained = backend->Drain(DrainTimeout(Clock::now()), *this);
       const auto now = Clock::now();
       if (stopped_by_proc) {
         backend->Close();
@@ -285,27 +337,39 @@ int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
   Recorder& recorder = TheRecorder();
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
   if (recorder.initialised) return Fail(CaptureAlreadyInitialised);
-  try {
-    recorder.backend = recorder.factory ? recorder.factory() : CreateDefaultBackend();
-    if (!recorder.backend) return Fail(CaptureNoDevice);
-    recorder.replied = false;
-    recorder.thread = std::thread([&recorder] { recorder.Run(); });
-  } catch (const std::bad_alloc&) {
-    recorder.backend.reset();
-    return Fail(CaptureOutOfMemory);
-  } catch (const std::system_error&) {
-    recorder.backend.reset();
-    return Fail(CaptureDriverError);
-  }
-  CaptureError probed;
   {
+    // A recording thread that an earlier free had to leave behind goes first.
     std::unique_lock<std::mutex> lock(recorder.control_lock);
-    recorder.control_changed.wait(lock, [&] { return recorder.replied; });
-    probed = recorder.reply;
+    if (!recorder.control_changed.wait_for(lock, OldThreadWait, [&] { return !recorder.thread_running; })) {
+      return Fail(CaptureDeviceBusy);
+    }
   }
+  CaptureError failure = CaptureOk;
+  try {
+    std::unique_ptr<RecordingBackend> backend = recorder.factory ? recorder.factory() : CreateDefaultBackend();
+    if (!backend) return Fail(CaptureNoDevice);
+    std::lock_guard<std::mutex> lock(recorder.control_lock);
+    recorder.backend = std::move(backend);
+    recorder.request = Request::None;
+    recorder.replied = false;
+    recorder.thread_running = true;
+    try {
+      recorder.thread = std::thread([&recorder] { recorder.Run(); });
+    } catch (...) {
+      recorder.thread_running = false;
+      recorder.backend.reset();
+      throw;
+    }
+  } catch (const std::bad_alloc&) {
+    failure = CaptureOutOfMemory;
+  } catch (const std::system_error&) {
+    failure = CaptureDriverError;
+  }
+  if (failure != CaptureOk) return Fail(failure);
+  CaptureError probed;
+  if (!recorder.AwaitReply(probed)) return Fail(CaptureDriverError);
   if (probed != CaptureOk) {
     recorder.thread.join();
-    recorder.backend.reset();
     return Fail(probed);
   }
   recorder.initialised = true;
@@ -330,8 +394,13 @@ uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uin
     recorder.requested_proc = proc;
     recorder.requested_user = user;
     recorder.requested_handle = handle;
+    recorder.Post(Request::Start);
   }
-  const CaptureError started = recorder.Ask(Request::Start);
+  CaptureError started;
+  if (!recorder.AwaitReply(started)) {
+    recorder.initialised = false;  // the thread was left to quit by itself
+    return static_cast<uint32_t>(Fail(CaptureDriverError));
+  }
   if (started != CaptureOk) return static_cast<uint32_t>(Fail(started));
   recorder.level_samples.store(frequency / LevelWindowsPerSecond, std::memory_order_relaxed);
   recorder.current_handle.store(handle, std::memory_order_release);
@@ -380,9 +449,18 @@ int32_t CAPTURE_API BASS_RecordFree(void) {
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
   if (!recorder.initialised) return Fail(CaptureNotInitialised);
   recorder.current_handle.store(0, std::memory_order_release);
-  recorder.Ask(Request::Quit);
-  recorder.thread.join();
-  recorder.backend.reset();
+  bool finished;
+  {
+    std::unique_lock<std::mutex> lock(recorder.control_lock);
+    recorder.Post(Request::Quit);
+    finished = recorder.control_changed.wait_for(lock, FreeWait, [&] { return !recorder.thread_running; });
+  }
+  // A thread stuck in the audio layer quits by itself once it is let go.
+  if (finished) {
+    recorder.thread.join();
+  } else {
+    recorder.thread.detach();
+  }
   recorder.initialised = false;
   recorder.started = false;
   LastError = CaptureOk;

@@ -1,9 +1,231 @@
-// The Windows recording backend, on winmm's waveIn.
+// Windows recording backend: waveIn on the default device (WAVE_MAPPER).
+//
+// Implements: Probe (waveInGetNumDevs), Open (waveInOpen with CALLBACK_EVENT,
+// a queue of buffers, waveInStart), Drain (wait on the event, hand over every
+// finished buffer in queue order, requeue it), Close (reset, wait for the
+// buffers, unprepare, close), Wake.
+//
+// Every waveIn call is made on the recorder's recording thread: waveIn calls
+// from inside a waveIn callback can deadlock on Windows, so the callback is
+// only an auto-reset event, and one wake may stand for several buffers.
+//
+// What Windows does and Wine does not show:
+// - A dead endpoint may return every buffer at once, empty. Empty buffers are
+//   not sound: they are not handed over, and they are requeued only after
+//   EmptyBufferRetry, so a dead device cannot make this thread spin.
+// - waveInClose refuses (WAVERR_STILLPLAYING) while a buffer is queued, and
+//   after a failed waveInReset buffers may stay queued. A refused close keeps
+//   the handle and its buffers; the close is retried before any new open, so
+//   no more than one device is ever open. Wine closes with buffers still
+//   queued; their memory is leaked then rather than freed, as the driver may
+//   still write into it.
+// - Every wait is measured on the steady clock, whatever the timer
+//   granularity of the system (15.6 ms by default on Windows).
+//
+// Api is winmm's waveIn and event calls with their own signatures: the
+// system's in the product (wavein_backend.cpp), a model of them in tests.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+#include "capturelib/backend.h"
 #include "capturelib/capturelib.h"
+#include "capturelib/wavein_api.h"
 
 // The one place where waveIn's MMRESULT codes become the library's own.
 CaptureError ErrorFromMmresult(uint32_t result);
+
+template <typename Api>
+class WaveInBackend final : public RecordingBackend {
+ public:
+  WaveInBackend() : event_(Api::CreateEventW(nullptr, FALSE, FALSE, nullptr)) { parked_.reserve(BufferCount); }
+
+  ~WaveInBackend() override {
+    Close();
+    if (closing_.handle != nullptr && !Shut(closing_)) {
+      // Still refused: the handle cannot be closed and may still signal the
+      // event and write into its buffers, so both outlive us.
+      static_cast<void>(closing_.buffers.release());
+      return;
+    }
+    if (event_ != nullptr) Api::CloseHandle(event_);
+  }
+
+  void OnThreadStart() override { Api::RaiseThreadPriority(); }
+
+  CaptureError Probe() override {
+    if (event_ == nullptr) return CaptureOutOfMemory;
+    return Api::waveInGetNumDevs() == 0 ? CaptureNoDevice : CaptureOk;
+  }
+
+  CaptureError Open(const RecordFormat& format) override {
+    Close();
+    // The device whose close was refused goes first: never two open at once.
+    if (closing_.handle != nullptr && !Shut(closing_)) return CaptureDeviceBusy;
+    WAVEFORMATEX wave{};
+    wave.wFormatTag = WAVE_FORMAT_PCM;
+    wave.nChannels = static_cast<WORD>(format.channels);
+    wave.nSamplesPerSec = format.frequency;
+    wave.wBitsPerSample = 16;
+    wave.nBlockAlign = static_cast<WORD>(format.channels * sizeof(int16_t));
+    wave.nAvgBytesPerSec = format.frequency * wave.nBlockAlign;
+    Api::ResetEvent(event_);
+    HWAVEIN handle = nullptr;
+    MMRESULT result = Api::waveInOpen(&handle, WAVE_MAPPER, &wave, reinterpret_cast<DWORD_PTR>(event_), 0,
+                                      CALLBACK_EVENT);
+    if (result != MMSYSERR_NOERROR) return ErrorFromMmresult(result);
+    device_.handle = handle;
+    const size_t block_bytes = BlockSamples(format) * wave.nBlockAlign;
+    device_.buffers = std::make_unique<Buffers>();
+    device_.buffers->memory.assign(block_bytes * BufferCount, 0);
+    queue_ = Queue{};
+    parked_.clear();
+    for (int i = 0; i < BufferCount && result == MMSYSERR_NOERROR; ++i) {
+      WAVEHDR& header = device_.buffers->headers[i];
+      header = WAVEHDR{};
+      header.lpData = device_.buffers->memory.data() + i * block_bytes;
+      header.dwBufferLength = static_cast<DWORD>(block_bytes);
+      result = Api::waveInPrepareHeader(handle, &header, sizeof header);
+      if (result == MMSYSERR_NOERROR) result = Enqueue(i);
+    }
+    if (result == MMSYSERR_NOERROR) result = Api::waveInStart(handle);
+    if (result != MMSYSERR_NOERROR) {
+      Close();
+      return ErrorFromMmresult(result);
+    }
+    return CaptureOk;
+  }
+
+  CaptureError Drain(std::chrono::milliseconds timeout, BlockSink& sink) override {
+    if (device_.handle == nullptr) return CaptureNoDevice;
+    if (!parked_.empty()) timeout = std::min(timeout, UntilDue(parked_at_ + EmptyBufferRetry));
+    Api::WaitForSingleObject(event_, static_cast<DWORD>(timeout.count()));
+    const auto now = Clock::now();
+    if (!parked_.empty() && now >= parked_at_ + EmptyBufferRetry) {
+      for (int index : parked_) {
+        const MMRESULT result = Enqueue(index);
+        if (result != MMSYSERR_NOERROR) return ErrorFromMmresult(result);
+      }
+      parked_.clear();
+    }
+    // Windows returns buffers in the order they were queued.
+    while (queue_.count > 0) {
+      const int index = queue_.Front();
+      WAVEHDR& header = device_.buffers->headers[index];
+      if ((Flags(header) & WHDR_DONE) == 0) break;
+      queue_.PopFront();
+      if (header.dwBytesRecorded == 0) {
+        if (parked_.empty()) parked_at_ = now;
+        parked_.push_back(index);
+        continue;
+      }
+      const bool more = sink.OnBlock(reinterpret_cast<const int16_t*>(header.lpData),
+                                     header.dwBytesRecorded / sizeof(int16_t));
+      const MMRESULT result = Enqueue(index);
+      if (result != MMSYSERR_NOERROR) return ErrorFromMmresult(result);
+      if (!more) break;
+    }
+    return CaptureOk;
+  }
+
+  void Close() override {
+    if (device_.handle == nullptr) return;
+    queue_ = Queue{};
+    parked_.clear();
+    if (!Shut(device_)) closing_ = std::move(device_);
+    device_ = Device{};
+  }
+
+  void Wake() override { Api::SetEvent(event_); }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  // 100 ms of audio queued: Wine delivers on a 10 ms tick, p99 about 23 ms
+  // between buffers, now and then a late tick and then two buffers; 8 buffers
+  // of 10 ms never dropped audio there even with both cores busy, 2-4 of 5 ms
+  // did. Two more leave room for drivers with coarser periods.
+  static constexpr int BufferCount = 10;
+  // How long a reset may take to return the queued buffers.
+  static constexpr std::chrono::milliseconds ResetWait{200};
+  // A dead endpoint's empty buffers go back to it this often, not at once.
+  static constexpr std::chrono::milliseconds EmptyBufferRetry{100};
+
+  struct Buffers {
+    WAVEHDR headers[BufferCount];
+    std::vector<char> memory;
+  };
+
+  struct Device {
+    HWAVEIN handle = nullptr;
+    std::unique_ptr<Buffers> buffers;
+  };
+
+  // The buffers in the device's queue, oldest first.
+  struct Queue {
+    int indices[BufferCount] = {};
+    int front = 0;
+    int count = 0;
+    int Front() const { return indices[front]; }
+    void PopFront() {
+      front = (front + 1) % BufferCount;
+      --count;
+    }
+    void PushBack(int index) { indices[(front + count++) % BufferCount] = index; }
+  };
+
+  // The audio layer sets the flags from its own thread, after the samples.
+  static DWORD Flags(const WAVEHDR& header) { return __atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE); }
+
+  static std::chrono::milliseconds UntilDue(Clock::time_point due) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
+    return std::max(left, std::chrono::milliseconds(0));
+  }
+
+  MMRESULT Enqueue(int index) {
+    WAVEHDR& header = device_.buffers->headers[index];
+    header.dwFlags &= ~WHDR_DONE;
+    header.dwBytesRecorded = 0;
+    const MMRESULT result = Api::waveInAddBuffer(device_.handle, &header, sizeof header);
+    if (result == MMSYSERR_NOERROR) queue_.PushBack(index);
+    return result;
+  }
+
+  // Stops the device and closes it. False, with the device left as it was,
+  // when the close is refused because buffers are still queued.
+  bool Shut(Device& device) {
+    Api::waveInReset(device.handle);
+    const auto give_up = Clock::now() + ResetWait;
+    bool all_back;
+    for (;;) {
+      all_back = true;
+      for (const WAVEHDR& header : device.buffers->headers) {
+        if ((Flags(header) & WHDR_INQUEUE) != 0 && (Flags(header) & WHDR_DONE) == 0) all_back = false;
+      }
+      if (all_back || Clock::now() >= give_up) break;
+      Api::WaitForSingleObject(event_, static_cast<DWORD>(std::max<int64_t>(1, UntilDue(give_up).count())));
+    }
+    if (all_back) {
+      for (WAVEHDR& header : device.buffers->headers) {
+        if ((Flags(header) & WHDR_PREPARED) != 0) Api::waveInUnprepareHeader(device.handle, &header, sizeof header);
+      }
+    }
+    if (Api::waveInClose(device.handle) != MMSYSERR_NOERROR) return false;
+    // Closed with buffers still queued (Wine allows it): the driver may yet
+    // write into them.
+    if (!all_back) static_cast<void>(device.buffers.release());
+    device = Device{};
+    return true;
+  }
+
+  HANDLE event_;
+  Device device_;
+  Device closing_;  // a device whose close was refused
+  Queue queue_;
+  std::vector<int> parked_;  // empty buffers waiting for EmptyBufferRetry
+  Clock::time_point parked_at_;
+};

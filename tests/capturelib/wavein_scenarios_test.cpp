@@ -1,0 +1,172 @@
+// The library's exported calls over the real waveIn backend, which runs on a
+// model of Windows' waveIn (wavein_model.h) with the library's real timings:
+// one scripted fault per scenario, from a device that returns only empty
+// buffers to an open that hangs for seconds.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <thread>
+
+#include "capture/capture_library.h"
+#include "capturelib/capturelib.h"
+#include "capturelib/recorder.h"
+#include "capturelib/wavein_backend.h"
+#include "tests/capturelib/wavein_model.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using Fault = WaveInModel::Fault;
+
+constexpr milliseconds FaultAt{600};
+constexpr milliseconds ReturnAt{3100};
+constexpr milliseconds FreeDuringFaultAt{2000};  // loss noticed, the reopen under way
+
+struct Scenario {
+  const char* name;
+  Fault fault;
+  uint32_t returned_block_ms;
+  bool free_during_fault;
+};
+
+const Scenario Scenarios[] = {
+    {"DeadEndpointReturnsEmptyBuffers", Fault::DeadEndpoint, 10, false},
+    {"BuffersStopAndTheResetFails", Fault::StuckBuffers, 10, false},
+    {"AddAndResetFailWithNoDriver", Fault::NoDriver, 10, false},
+    {"OpenHangsForSeconds", Fault::SlowOpen, 10, true},
+    {"NoDeviceThenOneReturns", Fault::NoDevice, 10, false},
+    {"DeviceReturnsWith20msBlocks", Fault::NoDevice, 20, false},
+};
+
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+bool Audible(uint32_t handle) { return (BASS_ChannelGetLevel(handle) & 0xFFFF) >= 1000; }
+
+// Silence in both forms the program asks for: samples and the level.
+bool Silent(uint32_t handle) {
+  int16_t samples[736];
+  if (BASS_ChannelGetData(handle, samples, sizeof samples) != sizeof samples) return false;
+  for (int16_t sample : samples) {
+    if (sample != 0) return false;
+  }
+  return (BASS_ChannelGetLevel(handle) & 0xFFFF) == 0;
+}
+
+template <typename Ready>
+bool PollUntil(Clock::time_point give_up, Ready ready) {
+  while (Clock::now() < give_up) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(milliseconds(2));
+  }
+  return ready();
+}
+
+class WaveInScenario : public ::testing::TestWithParam<Scenario> {
+ protected:
+  void SetUp() override {
+    SetRecordingBackendFactory([] { return std::make_unique<WaveInBackend<ModelWaveIn>>(); });
+  }
+  void TearDown() override {
+    // Also after a failed assertion, and after a free that left the recording
+    // thread behind: the model must outlive that thread.
+    BASS_RecordFree();
+    PollUntil(Clock::now() + std::chrono::seconds(10), [] { return BASS_RecordInit(DefaultInputDevice) != 0; });
+    BASS_RecordFree();
+    model.reset();
+    SetRecordingBackendFactory(nullptr);
+  }
+
+  // Frees the recording and returns how long the call took.
+  static double TimedFree() {
+    const auto before = Clock::now();
+    EXPECT_NE(BASS_RecordFree(), 0);
+    return MillisecondsBetween(before, Clock::now());
+  }
+
+  std::unique_ptr<WaveInModel> model;
+};
+
+TEST_P(WaveInScenario, ServesSilenceNeverSpinsKeepsOneHandleAndResumes) {
+  const Scenario& scenario = GetParam();
+  WaveInModel::Script script;
+  script.fault = scenario.fault;
+  script.fault_at = FaultAt;
+  script.return_at = ReturnAt;
+  script.returned_block_ms = scenario.returned_block_ms;
+  model = std::make_unique<WaveInModel>(script);
+  const auto began = model->Began();
+
+  ASSERT_NE(BASS_RecordInit(DefaultInputDevice), 0);
+  uint32_t handle = BASS_RecordStart(44100, 1, 0, nullptr, nullptr);
+  ASSERT_NE(handle, 0u) << BASS_ErrorGetCode();
+  ASSERT_TRUE(PollUntil(began + FaultAt, [&] { return Audible(handle); })) << "records before the fault";
+
+  // Silence soon after the last real sample.
+  const bool silenced = PollUntil(began + FaultAt + milliseconds(1000), [&] { return Silent(handle); });
+  const double silence_ms = MillisecondsBetween(model->Read().last_real_block, Clock::now());
+  EXPECT_TRUE(silenced) << "silence while the device is gone";
+  EXPECT_LE(silence_ms, 300) << "silence within 300 ms of the last real sample";
+
+  // No spinning while the device is gone: waveIn calls counted from the loss
+  // being noticed to the device's return.
+  std::this_thread::sleep_until(began + FaultAt + milliseconds(300));
+  const auto counted_from = Clock::now();
+  const uint64_t calls_before = model->Read().calls;
+  double free_during_fault_ms = 0;
+  if (scenario.free_during_fault) {
+    std::this_thread::sleep_until(began + FreeDuringFaultAt);
+    free_during_fault_ms = TimedFree();
+    // The recording thread, still inside the open, must not be raced: a new
+    // init waits for it or fails cleanly, and succeeds once it has finished.
+    const auto reinit_by = Clock::now() + std::chrono::seconds(10);
+    ASSERT_TRUE(PollUntil(reinit_by, [&] {
+      if (BASS_RecordInit(DefaultInputDevice) != 0) return true;
+      EXPECT_EQ(BASS_ErrorGetCode(), CaptureDeviceBusy);
+      return false;
+    }));
+    EXPECT_EQ(model->Read().open_handles, 0) << "the abandoned thread closed what it opened";
+    handle = BASS_RecordStart(44100, 1, 0, nullptr, nullptr);
+    ASSERT_NE(handle, 0u) << BASS_ErrorGetCode();
+  } else {
+    std::this_thread::sleep_until(began + ReturnAt);
+  }
+  const double dead_ms = MillisecondsBetween(counted_from, Clock::now());
+  const double calls_per_10ms = double(model->Read().calls - calls_before) / (dead_ms / 10);
+
+  // Recording comes back by itself soon after the device does.
+  const auto back_from = std::max(Clock::now(), began + ReturnAt);
+  const bool resumed = PollUntil(back_from + std::chrono::seconds(5), [&] { return Audible(handle); });
+  const double resume_ms = MillisecondsBetween(back_from, Clock::now());
+
+  const double free_ms = TimedFree();
+  const WaveInModel::Counts counts = model->Read();
+  std::printf("[ figures  ] %s: silence %.0f ms after the last block, %.2f calls per 10 ms while lost, "
+              "most handles %d, refused closes %d, handles left %d, free %.0f ms (during the fault %.0f ms), "
+              "resumed %.0f ms after the return\n",
+              scenario.name, silence_ms, calls_per_10ms, counts.most_open_handles, counts.refused_closes,
+              counts.open_handles, free_ms, free_during_fault_ms, resume_ms);
+
+  if (!scenario.free_during_fault) {
+    EXPECT_LE(calls_per_10ms, 2.0) << "the recording thread sleeps";
+  }
+  EXPECT_LE(counts.most_open_handles, 1) << "never two devices open";
+  EXPECT_EQ(counts.open_handles, 0) << "nothing left open after BASS_RecordFree";
+  EXPECT_TRUE(resumed);
+  EXPECT_LE(resume_ms, 1500) << "recording resumes within 1.5 s of the return";
+  EXPECT_LE(free_ms, 500);
+  EXPECT_LE(free_during_fault_ms, 500) << "BASS_RecordFree does not wait for a hanging open";
+  EXPECT_TRUE(counts.violations.empty()) << counts.violations.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, WaveInScenario, ::testing::ValuesIn(Scenarios),
+                         [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
+
+}  // namespace
