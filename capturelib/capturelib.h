@@ -7,7 +7,11 @@
 //                        library's recording thread. Non-zero on success; 0
 //                        with CaptureNoDevice when there is no input device,
 //                        CaptureAlreadyInitialised when called twice,
-//                        CaptureBadArgument for any device but -1.
+//                        CaptureBadArgument for any device but -1,
+//                        CaptureDeviceBusy while the thread of an earlier
+//                        recording is still finishing (waited for 0.5 s
+//                        first), CaptureDriverError when the audio layer does
+//                        not answer within 10 s.
 // BASS_RecordStart(freq, chans, flags, proc, user)
 //                        Records 16-bit mono at freq (8000..192000 Hz;
 //                        chans must be 1 and flags 0). Returns a non-zero
@@ -16,8 +20,9 @@
 //                        10 ms each); a zero result stops the recording, the
 //                        handle staying valid. Fails with 0 and
 //                        CaptureNotInitialised, CaptureFormatUnsupported,
-//                        CaptureDeviceBusy (already recording) or the
-//                        device's own failure.
+//                        CaptureDeviceBusy (already recording), the device's
+//                        own failure, or CaptureDriverError when the open
+//                        hangs for 10 s (the library is then uninitialised).
 // BASS_ChannelGetData(handle, buffer, BASS_DATA_FFT2048)
 //                        The newest 2048 samples, periodic Hann window, real
 //                        FFT: 1024 magnitudes |X[k]|*2/2048 of samples scaled
@@ -36,9 +41,10 @@
 //                        in both the low and the high 16 bits.
 //                        0xFFFFFFFF and CaptureBadHandle on a bad handle.
 // BASS_ErrorGetCode      The calling thread's last failure; 0 after a success.
-// BASS_RecordFree        Stops the recording, joins the recording thread,
-//                        frees the device. Returns within about 500 ms, even
-//                        while the device hangs in an open or a close;
+// BASS_RecordFree        Stops the recording and its thread and frees the
+//                        device. Returns within 0.4 s, even while the audio
+//                        layer holds the thread in an open or a close: the
+//                        thread then finishes and frees all by itself;
 //                        later calls on the old handle fail with
 //                        CaptureBadHandle. CaptureNotInitialised when there is
 //                        nothing to free; CaptureFreeInsideCallback (and
