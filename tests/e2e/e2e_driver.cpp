@@ -11,6 +11,8 @@
 //   e2e_driver expect-box EXE CAPTION TEXT owned|unowned
 //   e2e_driver close-promptly EXE       WM_CLOSE ends the program with status 0
 //   e2e_driver cycles EXE N             N open-draw-close cycles
+//   e2e_driver device-loss EXE DIR      the input goes and comes back; DIR gets the script's markers
+//   e2e_driver soak DIR SECONDS         for scripts/soak: clicks, resource samples, recovery times
 //   e2e_driver wait-window | click | save BMP | close    for scripts: one step each
 //
 // Prints what it sees, one fact per line; exits 0 when every check held.
@@ -38,6 +40,7 @@ constexpr int ExitWaitMs = 5000;
 constexpr double ToneFrequency = 1000;
 constexpr double SampleRate = 44100;
 constexpr int ToneMinimumTop = 20;    // rows: a tone, not noise
+constexpr int MarkerWaitMs = 20000;   // for the script's next step
 
 int Failures = 0;
 
@@ -369,34 +372,41 @@ int CycleCommand(const std::wstring& exe) {
   return Failures == 0 ? 0 : 1;
 }
 
+bool PromptShown(const Picture& picture) { return PromptPixels(picture) >= 100; }
+
+// The prompt over a silence that began on screen at `quietSince`: it appears
+// after about 1.5 s and blinks, which also shows the window still ticking.
+void CheckPromptBlinks(HWND window, Clock::time_point quietSince) {
+  Picture picture;
+  const bool appeared = WaitForPicture(window, picture, 4000, PromptShown);
+  const int appearedMs = MillisecondsSince(quietSince);
+  Print("prompt_appeared_ms=%d %s", appearedMs, Describe(picture).c_str());
+  Check(appeared, "with silence the white prompt appears");
+  // Only the lower bound is the program's: how late it shows depends on the machine.
+  Check(appearedMs >= 1400, "it does not appear before about 1.5 s of quiet (61 ticks)");
+
+  const bool hidden = WaitForPicture(window, picture, 1000, [](const Picture& p) { return !PromptShown(p); });
+  const bool again = WaitForPicture(window, picture, 1000, PromptShown);
+  Check(hidden && again, "the prompt blinks");
+  Print("prompt-blinks");  // the script may go on now
+}
+
 int QuietPromptCommand(const std::wstring& exe) {
   Program program(exe);
   // The window appears as WM_CREATE ends, when the timer has just started.
   HWND window = program.Window();
   const auto firstTick = Clock::now();
   if (window == nullptr) return 1;
+  CheckPromptBlinks(window, firstTick);  // the script starts the tone after it
 
-  auto promptShown = [](const Picture& p) { return PromptPixels(p) >= 100; };
   Picture picture;
-  const bool appeared = WaitForPicture(window, picture, 4000, promptShown);
-  const int appearedMs = MillisecondsSince(firstTick);
-  Print("prompt_appeared_ms=%d %s", appearedMs, Describe(picture).c_str());
-  Check(appeared, "with silence the white prompt appears");
-  // Only the lower bound is the program's: how late it shows depends on the machine.
-  Check(appearedMs >= 1400, "it does not appear before about 1.5 s of quiet (61 ticks)");
-
-  const bool hidden = WaitForPicture(window, picture, 1000, [&](const Picture& p) { return !promptShown(p); });
-  const bool again = WaitForPicture(window, picture, 1000, promptShown);
-  Check(hidden && again, "the prompt blinks");
-  Print("prompt-blinks");  // the script starts the tone now
-
   const bool tone = WaitForPicture(window, picture, FirstSoundMs + 2000, LinearShowsTone);
   Check(tone, "the tone arrives");
   Pause(50);  // a frame or two
   const auto start = Clock::now();
   int shownAfterTone = 0;
   while (MillisecondsSince(start) < 1000) {  // longer than one blink cycle (0.8 s)
-    if (Grab(window, picture) && promptShown(picture)) ++shownAfterTone;
+    if (Grab(window, picture) && PromptShown(picture)) ++shownAfterTone;
     Pause(5);
   }
   Print("prompt_frames_after_tone=%d", shownAfterTone);
@@ -561,6 +571,170 @@ int CyclesCommand(const std::wstring& exe, int count) {
   return Failures == 0 ? 0 : 1;
 }
 
+// --- The input device going away and coming back ---------------------------
+// The script that takes the device away and brings it back says when through
+// marker files in a folder that the driver polls.
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WaitForMarker(const std::wstring& path, int timeoutMs) {
+  const auto start = Clock::now();
+  while (!Exists(path)) {
+    if (MillisecondsSince(start) >= timeoutMs) return false;
+    Pause(2);
+  }
+  return true;
+}
+
+// Silence in the linear view: every bar at height 0, which lights row 0 alone.
+bool LinearSilent(const Picture& picture) { return MeasureLinear(picture).tallestTop == 0; }
+
+bool Responds(HWND window) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
+}
+
+int DeviceLossCommand(const std::wstring& exe, const std::wstring& markers) {
+  Program program(exe);
+  HWND window = program.Window();
+  if (window == nullptr) return 1;
+  Picture picture;
+  Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), "the tone is drawn");
+  Print("tone-shown");  // the script takes the device away now
+
+  const bool lost = WaitForMarker(markers + L"\\lost", MarkerWaitMs);
+  Check(lost, "the script reports the device gone");
+  if (!lost) return 1;
+  const auto lostAt = Clock::now();
+  const bool silent = WaitForPicture(window, picture, 5000, LinearSilent);
+  const auto silentAt = Clock::now();
+  const int silenceMs = MillisecondsSince(lostAt);
+  Print("silence_after_loss_ms=%d", silenceMs);
+  Check(silent && silenceMs <= 500, "the picture goes silent within 0.5 s");
+  if (silent) CheckPromptBlinks(window, silentAt);
+  Check(program.Exit(0) == -1 && Responds(window), "the window stays up and answers");
+
+  const bool back = WaitForMarker(markers + L"\\back", MarkerWaitMs);
+  Check(back, "the script reports the device back");
+  if (!back) return 1;
+  const auto backAt = Clock::now();
+  const bool tone = WaitForPicture(window, picture, 10000, LinearShowsTone);
+  const int toneMs = MillisecondsSince(backAt);
+  Print("tone_back_after_return_ms=%d", toneMs);
+  Check(tone && toneMs <= 3000, "the tone is on screen again within 3 s of the device's return");
+  program.CloseAndCheck();
+  return Failures == 0 ? 0 : 1;
+}
+
+// --- The soak ------------------------------------------------------------------
+// Beside scripts/soak, which starts the program, plays changing sound and
+// restarts the audio server (creating DIR\restored-N as server N is back):
+// clicks through the views, samples the process's Windows-side resources and
+// times each recovery. The script adds what Linux knows of the process.
+
+constexpr int SoakClickMs = 3000;
+constexpr int SoakSampleMs = 10000;
+constexpr int RecoveryGiveUpMs = 15000;
+constexpr int SpectrogramView = 2;
+const char* const ViewNames[] = {"linear", "band", "spectrogram", "waveform"};
+
+// Sound on screen, in every view but the spectrogram (which lights every row
+// it draws, sound or not): silence lights a single row, the bars' row 0 or
+// the waveform's centre row.
+bool ShowsSound(const Picture& picture) {
+  int litRows = 0;
+  for (int row = 0; row < PictureHeight; ++row) {
+    for (int column = 0; column < PictureWidth; ++column) {
+      if (picture.IsGreen(column, row)) {
+        ++litRows;
+        break;
+      }
+    }
+  }
+  return litRows >= 3;
+}
+
+// A process with a window always holds GDI and USER objects, so 0 means the
+// system does not say (Wine's GetGuiResources is a stub that returns 0).
+std::string GuiObjects(HANDLE process, DWORD kind) {
+  const DWORD count = GetGuiResources(process, kind);
+  return count == 0 ? "unreported" : std::to_string(count);
+}
+
+void PrintSample(HANDLE process, int seconds) {
+  DWORD handles = 0;
+  const std::string handleText = GetProcessHandleCount(process, &handles) ? std::to_string(handles) : "unreported";
+  Print("sample t=%d handles=%s gdi=%s user=%s", seconds, handleText.c_str(),
+        GuiObjects(process, GR_GDIOBJECTS).c_str(), GuiObjects(process, GR_USEROBJECTS).c_str());
+}
+
+int SoakCommand(const std::wstring& markers, int seconds) {
+  HWND window = WaitForWindow(WindowWaitMs);
+  DWORD processId = 0;
+  if (window != nullptr) GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processId);
+  if (window == nullptr || process == nullptr) {
+    Print("FAILED no window of class \"Kivotra\" or no access to its process");
+    return 1;
+  }
+  int view = 0;  // the program starts in the linear view
+  int clicks = 0;
+  int restored = 0;
+  bool recovering = false;
+  Picture picture;
+  const auto start = Clock::now();
+  auto lastClick = start;
+  auto recoveringSince = start;
+  int nextSampleMs = 0;
+  int result = 0;
+  while (MillisecondsSince(start) < seconds * 1000) {
+    if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+      DWORD status = 0;
+      GetExitCodeProcess(process, &status);
+      Print("FAILED program-ended status=%lu t=%d", status, MillisecondsSince(start) / 1000);
+      result = 1;
+      break;
+    }
+    if (MillisecondsSince(start) >= nextSampleMs) {
+      PrintSample(process, nextSampleMs / 1000);
+      nextSampleMs += SoakSampleMs;
+    }
+    if (!recovering && Exists(markers + L"\\restored-" + std::to_wstring(restored + 1))) {
+      ++restored;
+      recovering = true;
+      recoveringSince = Clock::now();
+      if (view == SpectrogramView) {
+        Click(window);
+        ++clicks;
+        view = (view + 1) % 4;
+      }
+    }
+    if (recovering) {
+      const int waited = MillisecondsSince(recoveringSince);
+      if (Grab(window, picture) && ShowsSound(picture)) {
+        Print("recovered n=%d ms=%d view=%s", restored, waited, ViewNames[view]);
+        recovering = false;
+        lastClick = Clock::now();
+      } else if (waited > RecoveryGiveUpMs) {
+        Print("recovered n=%d ms=-1 view=%s (no sound within %d ms)", restored, ViewNames[view], RecoveryGiveUpMs);
+        recovering = false;
+      }
+      Pause(3);
+      continue;
+    }
+    if (MillisecondsSince(lastClick) >= SoakClickMs) {
+      Click(window);
+      ++clicks;
+      view = (view + 1) % 4;
+      lastClick = Clock::now();
+    }
+    Pause(20);
+  }
+  Print("soak-done clicks=%d returns_seen=%d", clicks, restored);
+  CloseHandle(process);
+  return result;
+}
+
 int Usage() {
   std::fputs("usage: e2e_driver COMMAND ... (see the comment at the top of e2e_driver.cpp)\n", stderr);
   return 2;
@@ -581,6 +755,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"expect-box" && argc == 6) return ExpectBoxCommand(arg(2), arg(3), arg(4), arg(5));
   if (command == L"close-promptly" && argc == 3) return ClosePromptlyCommand(arg(2));
   if (command == L"cycles" && argc == 4) return CyclesCommand(arg(2), _wtoi(argv[3]));
+  if (command == L"device-loss" && argc == 4) return DeviceLossCommand(arg(2), arg(3));
+  if (command == L"soak" && argc == 4) return SoakCommand(arg(2), _wtoi(argv[3]));
 
   // Single steps for scripts that drive a program they started themselves.
   HWND window = WaitForWindow(WindowWaitMs);
