@@ -17,6 +17,7 @@
 //
 // Prints what it sees, one fact per line; exits 0 when every check held.
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -661,10 +662,28 @@ std::string GuiObjects(HANDLE process, DWORD kind) {
   return count == 0 ? "unreported" : std::to_string(count);
 }
 
-void PrintSample(HANDLE process, int seconds) {
-  DWORD handles = 0;
-  const std::string handleText = GetProcessHandleCount(process, &handles) ? std::to_string(handles) : "unreported";
-  Print("sample t=%d handles=%s gdi=%s user=%s", seconds, handleText.c_str(),
+// Wine answers GetProcessHandleCount with 0 for another process; its system
+// handle table is filled in, so the process's entries there are counted.
+std::string HandleCount(HANDLE process, DWORD processId) {
+  DWORD count = 0;
+  if (GetProcessHandleCount(process, &count) && count > 0) return std::to_string(count);
+  constexpr NTSTATUS LengthMismatch = NTSTATUS(0xC0000004);
+  std::vector<uint8_t> table(1 << 18);
+  NTSTATUS status;
+  ULONG needed = 0;
+  while ((status = NtQuerySystemInformation(SYSTEM_INFORMATION_CLASS(SystemHandleInformation), table.data(),
+                                            ULONG(table.size()), &needed)) == LengthMismatch) {
+    table.resize(table.size() * 2);
+  }
+  if (status != 0) return "unreported";
+  const auto* info = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(table.data());
+  count = 0;
+  for (ULONG i = 0; i < info->Count; ++i) count += info->Handle[i].OwnerPid == processId;
+  return count == 0 ? "unreported" : std::to_string(count);
+}
+
+void PrintSample(HANDLE process, DWORD processId, int seconds) {
+  Print("sample t=%d handles=%s gdi=%s user=%s", seconds, HandleCount(process, processId).c_str(),
         GuiObjects(process, GR_GDIOBJECTS).c_str(), GuiObjects(process, GR_USEROBJECTS).c_str());
 }
 
@@ -696,7 +715,7 @@ int SoakCommand(const std::wstring& markers, int seconds) {
       break;
     }
     if (MillisecondsSince(start) >= nextSampleMs) {
-      PrintSample(process, nextSampleMs / 1000);
+      PrintSample(process, processId, nextSampleMs / 1000);
       nextSampleMs += SoakSampleMs;
     }
     if (!recovering && Exists(markers + L"\\restored-" + std::to_wstring(restored + 1))) {
