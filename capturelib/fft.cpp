@@ -17,7 +17,6 @@
 namespace {
 
 typedef float Lanes __attribute__((vector_size(16)));
-typedef int32_t LaneIndex __attribute__((vector_size(16)));
 
 constexpr size_t ComplexSize = SpectrumSamples / 2;  // 1024 = 4^5
 constexpr size_t FirstQuarter = ComplexSize / 4;
@@ -97,14 +96,14 @@ inline void Twiddle(Lanes& real, Lanes& imaginary, Lanes w_real, Lanes w_imagina
 }
 
 inline void Transpose(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
-  const Lanes ab_low = __builtin_shuffle(a, b, LaneIndex{0, 4, 1, 5});
-  const Lanes ab_high = __builtin_shuffle(a, b, LaneIndex{2, 6, 3, 7});
-  const Lanes cd_low = __builtin_shuffle(c, d, LaneIndex{0, 4, 1, 5});
-  const Lanes cd_high = __builtin_shuffle(c, d, LaneIndex{2, 6, 3, 7});
-  a = __builtin_shuffle(ab_low, cd_low, LaneIndex{0, 1, 4, 5});
-  b = __builtin_shuffle(ab_low, cd_low, LaneIndex{2, 3, 6, 7});
-  c = __builtin_shuffle(ab_high, cd_high, LaneIndex{0, 1, 4, 5});
-  d = __builtin_shuffle(ab_high, cd_high, LaneIndex{2, 3, 6, 7});
+  const Lanes ab_low = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+  const Lanes ab_high = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+  const Lanes cd_low = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+  const Lanes cd_high = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+  a = __builtin_shufflevector(ab_low, cd_low, 0, 1, 4, 5);
+  b = __builtin_shufflevector(ab_low, cd_low, 2, 3, 6, 7);
+  c = __builtin_shufflevector(ab_high, cd_high, 0, 1, 4, 5);
+  d = __builtin_shufflevector(ab_high, cd_high, 2, 3, 6, 7);
 }
 
 // First pass (length 1024, stride 1): four values of p at a time, the four
@@ -182,7 +181,7 @@ void ComplexFft(const FftTables& tables, Work& work) {
   LaterPass(tables, 4, 256, xr, xi, yr, yi);
 }
 
-Lanes Reverse(Lanes lanes) { return __builtin_shuffle(lanes, LaneIndex{3, 2, 1, 0}); }
+Lanes Reverse(Lanes lanes) { return __builtin_shufflevector(lanes, lanes, 3, 2, 1, 0); }
 
 // The even/odd split: turns Z (the FFT of z[n] = x[2n] + i x[2n+1]) into
 // 2 X[k] for k = 0..1023, four k at a time; hands each group to emit.

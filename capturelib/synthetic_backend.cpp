@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -36,8 +37,15 @@ int16_t SignalSample(const SyntheticSignal& signal, uint64_t index, uint32_t fre
 
 class SyntheticBackend final : public RecordingBackend {
  public:
-  explicit SyntheticBackend(SyntheticDevice& device) : device_(device) {}
-  ~SyntheticBackend() override { Close(); }
+  explicit SyntheticBackend(SyntheticDevice& device) : device_(device) {
+    std::lock_guard<std::mutex> lock(device_.lock_);
+    ++device_.live_backends_;
+  }
+  ~SyntheticBackend() override {
+    Close();
+    std::lock_guard<std::mutex> lock(device_.lock_);
+    --device_.live_backends_;
+  }
 
   CaptureError Probe() override {
     std::lock_guard<std::mutex> lock(device_.lock_);
@@ -45,8 +53,15 @@ class SyntheticBackend final : public RecordingBackend {
   }
 
   CaptureError Open(const RecordFormat& format) override {
-    std::lock_guard<std::mutex> lock(device_.lock_);
+    std::unique_lock<std::mutex> lock(device_.lock_);
     ++device_.opens_;
+    const auto delay = device_.open_delay_;
+    device_.open_delay_ = std::chrono::milliseconds(0);
+    if (delay.count() > 0) {
+      lock.unlock();
+      std::this_thread::sleep_for(delay);
+      lock.lock();
+    }
     if (device_.open_failure_ != CaptureOk) return device_.open_failure_;
     if (!device_.present_) return CaptureNoDevice;
     format_ = format;
@@ -66,9 +81,18 @@ class SyntheticBackend final : public RecordingBackend {
     if (!alive && open_ && device_.loss_ == SyntheticDevice::Loss::Error) return CaptureDriverError;
     const auto until = Clock::now() + timeout;
     device_.woken_.wait_until(lock, alive ? std::min(until, next_block_at_) : until,
-                              [&] { return woken_; });
+                              [&] { return woken_ || (alive && !device_.queued_.empty()); });
     woken_ = false;
     if (!open_ || epoch_ != device_.plug_epoch_) return CaptureOk;
+    while (!device_.queued_.empty() && epoch_ == device_.plug_epoch_) {
+      const std::vector<int16_t> queued = std::move(device_.queued_.front());
+      device_.queued_.pop_front();
+      lock.unlock();
+      // A real driver hands over its buffer even when it holds nothing.
+      const bool more = sink.OnBlock(queued.empty() ? block_.data() : queued.data(), queued.size());
+      lock.lock();
+      if (!more) return CaptureOk;
+    }
     // Deliver every block that is due, as a real device delivers a backlog.
     while (Clock::now() >= next_block_at_) {
       for (auto& sample : block_) {
@@ -129,6 +153,22 @@ void SyntheticDevice::SetOpenFailure(CaptureError failure) {
   open_failure_ = failure;
 }
 
+void SyntheticDevice::HangNextOpen(std::chrono::milliseconds delay) {
+  std::lock_guard<std::mutex> lock(lock_);
+  open_delay_ = delay;
+}
+
+void SyntheticDevice::QueueBlock(std::vector<int16_t> samples) {
+  std::lock_guard<std::mutex> lock(lock_);
+  queued_.push_back(std::move(samples));
+  woken_.notify_all();
+}
+
+void SyntheticDevice::DiscardQueuedBlocks() {
+  std::lock_guard<std::mutex> lock(lock_);
+  queued_.clear();
+}
+
 void SyntheticDevice::Unplug(Loss loss) {
   std::lock_guard<std::mutex> lock(lock_);
   present_ = false;
@@ -155,6 +195,11 @@ int SyntheticDevice::Closes() const {
 int SyntheticDevice::OpenStreams() const {
   std::lock_guard<std::mutex> lock(lock_);
   return open_streams_;
+}
+
+int SyntheticDevice::LiveBackends() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return live_backends_;
 }
 
 std::unique_ptr<RecordingBackend> SyntheticDevice::CreateBackend() {

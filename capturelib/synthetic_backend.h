@@ -11,7 +11,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <deque>
 #include <mutex>
+#include <vector>
 
 #include "capturelib/backend.h"
 
@@ -49,6 +51,14 @@ class SyntheticDevice {
   void SetBlockMilliseconds(uint32_t milliseconds);
   // Open fails with this code while set (CaptureOk: works again).
   void SetOpenFailure(CaptureError failure);
+  // The next Open blocks this long, deaf to Wake and Close, like a driver
+  // that hangs once.
+  void HangNextOpen(std::chrono::milliseconds delay);
+
+  // Blocks handed to the sink, in order and ahead of the signal's own, at the
+  // next drain of a live stream; an empty one is delivered as a zero count.
+  void QueueBlock(std::vector<int16_t> samples);
+  void DiscardQueuedBlocks();
 
   // The device goes away: streams open now never deliver again, and opening
   // fails with CaptureNoDevice until PlugIn.
@@ -58,6 +68,8 @@ class SyntheticDevice {
   int Opens() const;
   int Closes() const;
   int OpenStreams() const;
+  // Backends made and not yet destroyed.
+  int LiveBackends() const;
 
   std::unique_ptr<RecordingBackend> CreateBackend();
 
@@ -69,6 +81,8 @@ class SyntheticDevice {
   std::chrono::milliseconds first_block_delay_{0};
   uint32_t block_milliseconds_ = 10;
   CaptureError open_failure_ = CaptureOk;
+  std::chrono::milliseconds open_delay_{0};
+  std::deque<std::vector<int16_t>> queued_;
   bool present_ = true;
   Loss loss_ = Loss::Stall;
   uint64_t plug_epoch_ = 0;  // counts unplugs; a stream dies when it changes
@@ -76,4 +90,5 @@ class SyntheticDevice {
   int opens_ = 0;
   int closes_ = 0;
   int open_streams_ = 0;
+  int live_backends_ = 0;
 };

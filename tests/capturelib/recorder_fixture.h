@@ -13,18 +13,7 @@
 #include "capturelib/capturelib.h"
 #include "capturelib/recorder.h"
 #include "capturelib/synthetic_backend.h"
-
-// Shortened so loss and return take a fraction of a second; the ratios
-// between them are those of the real timings.
-inline RecorderTiming FastTiming() {
-  RecorderTiming timing;
-  timing.silence_after = std::chrono::milliseconds(60);
-  timing.stall_after = std::chrono::milliseconds(240);
-  timing.first_block_allowance = std::chrono::milliseconds(1500);
-  timing.reopen_interval = std::chrono::milliseconds(100);
-  timing.wait_slice = std::chrono::milliseconds(10);
-  return timing;
-}
+#include "tests/capturelib/fast_timing.h"
 
 // Polls until ready() holds; gives up after a generous 10 s.
 template <typename Ready>
