@@ -82,6 +82,11 @@ bool Grab(HWND window, Picture& picture) {
   return true;
 }
 
+uint32_t PixelAt(HDC windowDC, int column, int row) {
+  const COLORREF colour = GetPixel(windowDC, column, PictureHeight - 1 - row);
+  return uint32_t(GetRValue(colour)) << 16 | uint32_t(GetGValue(colour)) << 8 | GetBValue(colour);
+}
+
 bool Drawn(const Picture& picture) {
   for (uint32_t pixel : picture.pixels) {
     if (pixel == 0x00FF00) return true;

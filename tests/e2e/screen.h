@@ -29,6 +29,11 @@ HWND WaitForWindow(int timeoutMs, DWORD processId = 0);
 // Reads the client area back from the screen, where the program's copies land.
 bool Grab(HWND window, Picture& picture);
 
+// One pixel of the client area as displayed (0x00RRGGBB), the row counted from
+// the bottom as in Picture; `windowDC` from GetDC(window). For watching a few
+// pixels often, where a whole Grab would cost too much.
+uint32_t PixelAt(HDC windowDC, int column, int row);
+
 // Polls the screen until the picture passes, or the time is up; the last
 // picture stays in `picture` either way.
 template <typename Predicate>
