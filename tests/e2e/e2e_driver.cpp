@@ -629,9 +629,10 @@ int DeviceLossCommand(const std::wstring& exe, const std::wstring& markers) {
 
 // --- The soak ------------------------------------------------------------------
 // Beside scripts/soak, which starts the program, plays changing sound and
-// restarts the audio server (creating DIR\restored-N as server N is back):
-// clicks through the views, samples the process's Windows-side resources and
-// times each recovery. The script adds what Linux knows of the process.
+// restarts the audio server (creating DIR\lost-N once server N is gone and
+// DIR\restored-N once it is back): clicks through the views, samples the
+// process's Windows-side resources and times each recovery. The script adds
+// what Linux knows of the process.
 
 constexpr int SoakClickMs = 3000;
 constexpr int SoakSampleMs = 10000;
@@ -698,14 +699,31 @@ int SoakCommand(const std::wstring& markers, int seconds) {
   }
   int view = 0;  // the program starts in the linear view
   int clicks = 0;
-  int restored = 0;
-  bool recovering = false;
+  auto nextView = [&](bool wait) {
+    // Sent rather than posted when the next picture must be of the new view.
+    if (wait) {
+      SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(368, 127));
+    } else {
+      Click(window);
+    }
+    ++clicks;
+    view = (view + 1) % 4;
+  };
+  // Between DIR\lost-N and DIR\restored-N the server is away; the recovery is
+  // timed from restored-N to the first picture with sound after a silent one
+  // (so that no picture from before the loss counts).
+  enum class Audio { Playing, Away, Returned } audio = Audio::Playing;
+  int restarts = 0;
+  bool silenceSeen = false;
   Picture picture;
   const auto start = Clock::now();
   auto lastClick = start;
-  auto recoveringSince = start;
+  auto returnedAt = start;
   int nextSampleMs = 0;
   int result = 0;
+  auto marker = [&](const wchar_t* name) {
+    return Exists(markers + L"\\" + name + L"-" + std::to_wstring(restarts + 1));
+  };
   while (MillisecondsSince(start) < seconds * 1000) {
     if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
       DWORD status = 0;
@@ -718,38 +736,41 @@ int SoakCommand(const std::wstring& markers, int seconds) {
       PrintSample(process, processId, nextSampleMs / 1000);
       nextSampleMs += SoakSampleMs;
     }
-    if (!recovering && Exists(markers + L"\\restored-" + std::to_wstring(restored + 1))) {
-      ++restored;
-      recovering = true;
-      recoveringSince = Clock::now();
-      if (view == SpectrogramView) {
-        Click(window);
-        ++clicks;
-        view = (view + 1) % 4;
-      }
+    if (audio == Audio::Playing && marker(L"lost")) {
+      audio = Audio::Away;
+      silenceSeen = false;
+      if (view == SpectrogramView) nextView(true);
     }
-    if (recovering) {
-      const int waited = MillisecondsSince(recoveringSince);
-      if (Grab(window, picture) && ShowsSound(picture)) {
-        Print("recovered n=%d ms=%d view=%s", restored, waited, ViewNames[view]);
-        recovering = false;
+    if (audio == Audio::Away && marker(L"restored")) {
+      audio = Audio::Returned;
+      returnedAt = Clock::now();
+      ++restarts;
+    }
+    if (audio == Audio::Playing) {
+      if (MillisecondsSince(lastClick) >= SoakClickMs) {
+        nextView(false);
         lastClick = Clock::now();
-      } else if (waited > RecoveryGiveUpMs) {
-        Print("recovered n=%d ms=-1 view=%s (no sound within %d ms)", restored, ViewNames[view], RecoveryGiveUpMs);
-        recovering = false;
       }
-      Pause(3);
+      Pause(20);
       continue;
     }
-    if (MillisecondsSince(lastClick) >= SoakClickMs) {
-      Click(window);
-      ++clicks;
-      view = (view + 1) % 4;
-      lastClick = Clock::now();
+    const bool sound = Grab(window, picture) && ShowsSound(picture);
+    if (!sound) silenceSeen = true;
+    if (audio == Audio::Returned) {
+      const int waited = MillisecondsSince(returnedAt);
+      if (sound && silenceSeen) {
+        Print("recovered n=%d ms=%d view=%s", restarts, waited, ViewNames[view]);
+        audio = Audio::Playing;
+        lastClick = Clock::now();
+      } else if (waited > RecoveryGiveUpMs) {
+        Print("recovered n=%d ms=-1 view=%s (silence_seen=%d, no sound within %d ms)", restarts, ViewNames[view],
+              silenceSeen, RecoveryGiveUpMs);
+        audio = Audio::Playing;
+      }
     }
-    Pause(20);
+    Pause(3);
   }
-  Print("soak-done clicks=%d returns_seen=%d", clicks, restored);
+  Print("soak-done clicks=%d returns_seen=%d", clicks, restarts);
   CloseHandle(process);
   return result;
 }
