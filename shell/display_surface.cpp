@@ -80,6 +80,9 @@ void DrawQuietPrompt(const char16_t* text) {
   SetTextColor(PresentDC, PromptColour);
   SetBkMode(PresentDC, TRANSPARENT);
   DrawTextW(PresentDC, reinterpret_cast<const wchar_t*>(text), -1, &frame, PromptFormat);
+  // Else Wine shows it only at the window surface's next update, and the
+  // first 75 ms showing can be lost altogether.
+  GdiFlush();
 }
 
 void EndPresent() {
