@@ -31,8 +31,7 @@ void CopyFrame(HDC target) {
   BitBlt(target, 0, TopBand, FrameWidth, FrameHeight - TopBand, MemoryDC, 0, TopBand, SRCCOPY);
   // GDI may batch the copies and read FrameBits later; Windows requires a
   // flush before the DIB's memory is written again, and the lock must not be
-  // let go before it. Under Wine the flush also puts the frame on the display
-  // at once instead of at the window surface's next update.
+  // let go before it.
   GdiFlush();
 }
 }  // namespace
@@ -80,14 +79,17 @@ void DrawQuietPrompt(const char16_t* text) {
   SetTextColor(PresentDC, PromptColour);
   SetBkMode(PresentDC, TRANSPARENT);
   DrawTextW(PresentDC, reinterpret_cast<const wchar_t*>(text), -1, &frame, PromptFormat);
-  // Else Wine shows it only at the window surface's next update, and the
-  // first 75 ms showing can be lost altogether.
-  GdiFlush();
 }
 
 void EndPresent() {
   ReleaseDC(Window(), PresentDC);
   PresentDC = nullptr;
+  // Wine puts a window's drawing on the X display when a thread of the
+  // process waits for messages, and GdiFlush does not while another thread
+  // waits often (winmm's audio thread does, every 10 ms). A zero wait shows
+  // the frame and the prompt now instead of up to 12 ms later, and keeps the
+  // prompt's first 75 ms from being lost. On Windows it returns at once.
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
 }
 
 bool PaintWindow(HWND window) {

@@ -5,11 +5,10 @@
 //   init-fails=CODE      BASS_RecordInit fails, BASS_ErrorGetCode gives CODE
 //   start-fails=CODE     BASS_RecordStart fails likewise
 //   forward              every call goes to capture-real.dll in the same
-//                        folder (the real library, renamed), and each call is
-//                        logged with its time to KIVOTRA_CAPTURE_LOG
+//                        folder (the real library, renamed)
 //   (unset)              a library that records silence
 //
-// The log, written when the recording is freed and again when the process
+// With KIVOTRA_CAPTURE_LOG set, each call is logged with its time. The log, written when the recording is freed and again when the process
 // ends, has a line "frequency F" and then "TICKS NAME" per call, TICKS from
 // QueryPerformanceCounter.
 #include <windows.h>
@@ -59,7 +58,7 @@ volatile LONG LogLength = 0;
 wchar_t LogPath[MAX_PATH];
 
 void Note(Call call) {
-  if (!Chosen.forward) return;
+  if (LogPath[0] == 0) return;
   const LONG index = InterlockedIncrement(&LogLength) - 1;
   if (index >= LogCapacity) return;
   LARGE_INTEGER now;
