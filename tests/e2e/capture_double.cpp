@@ -8,8 +8,9 @@
 //                        folder (the real library, renamed)
 //   (unset)              a library that records silence
 //
-// With KIVOTRA_CAPTURE_LOG set, each call is logged with its time. The log, written when the recording is freed and again when the process
-// ends, has a line "frequency F" and then "TICKS NAME" per call, TICKS from
+// With KIVOTRA_CAPTURE_LOG set, each call is logged with its time. The log,
+// written when the recording is freed and again when the process ends, has a
+// line "frequency F" and then "TICKS NAME" per call, TICKS from
 // QueryPerformanceCounter.
 #include <windows.h>
 
