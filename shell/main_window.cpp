@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
+
 #include "capture/recording.h"
 #include "shell/display_surface.h"
 #include "visual/tick.h"
@@ -10,11 +12,23 @@ UINT TickTimer = 0;
 
 namespace {
 constexpr UINT TickPeriodMs = 25;  // 40 frames a second
+UINT TimerResolutionMs = 0;        // what timeBeginPeriod granted, 0 for nothing
+
+// Since Windows 10 2004 a process that asks for no resolution of its own gets
+// timer events on the default 15.625 ms grid, so a 25 ms tick would come at
+// 15.6 and 31.25 ms. Wine waits to the millisecond either way.
+UINT RequestTimerResolution() {
+  TIMECAPS caps;
+  if (timeGetDevCaps(&caps, sizeof caps) != TIMERR_NOERROR) return 0;
+  const UINT period = std::clamp<UINT>(1, caps.wPeriodMin, caps.wPeriodMax);
+  return timeBeginPeriod(period) == TIMERR_NOERROR ? period : 0;
+}
 
 void OnCreate(HWND window) {
   MainWindow = window;
   StartCapture();  // returns only when recording runs
   CreateDisplaySurface();
+  TimerResolutionMs = RequestTimerResolution();
   TickTimer = timeSetEvent(TickPeriodMs, TickPeriodMs, RenderTick, 0, TIME_PERIODIC);
 }
 
@@ -23,6 +37,7 @@ void OnDestroy() {
   // timeKillEvent does not wait for a tick that is already running: wait for
   // it here, and keep any late one from touching what is released below.
   CloseTickGate();
+  if (TimerResolutionMs != 0) timeEndPeriod(TimerResolutionMs);
   StopCapture();
   ReleaseDisplaySurface();
   PostQuitMessage(0);
