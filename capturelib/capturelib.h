@@ -59,7 +59,8 @@
 // Device loss: when the device stops delivering (an error, or no block for
 // about a second), the handle stays valid, the calls serve silence from about
 // 250 ms after the last block, and the library reopens the default device
-// about once a second until it records again.
+// about once a second until it records again. A stream the audio layer will
+// not let go is kept and its close retried; a new one opens beside it.
 #pragma once
 
 #include <cstdint>

@@ -14,11 +14,13 @@
 //   not sound: they are not handed over, and they are requeued only after
 //   EmptyBufferRetry, so a dead device cannot make this thread spin.
 // - waveInClose refuses (WAVERR_STILLPLAYING) while a buffer is queued, and
-//   after a failed waveInReset buffers may stay queued. A refused close keeps
-//   the handle and its buffers; the close is retried before any new open, so
-//   no more than one device is ever open. Wine closes with buffers still
-//   queued; their memory is leaked then rather than freed, as the driver may
-//   still write into it.
+//   after a failed waveInReset buffers may stay queued, perhaps for good. A
+//   stream whose close is refused is dead: its handle and buffers are kept,
+//   and its close is retried, without waiting, before every open and about
+//   once a second, so that it goes as soon as Windows lets go. A new stream
+//   opens beside it, so sound comes back even if it never goes. Wine closes
+//   with buffers still queued; their memory is leaked then rather than freed,
+//   as the driver may still write into it.
 // - Every wait is measured on the steady clock, whatever the timer
 //   granularity of the system (15.6 ms by default on Windows).
 //
@@ -42,17 +44,26 @@ CaptureError ErrorFromMmresult(uint32_t result);
 template <typename Api>
 class WaveInBackend final : public RecordingBackend {
  public:
-  WaveInBackend() : event_(Api::CreateEventW(nullptr, FALSE, FALSE, nullptr)) { parked_.reserve(BufferCount); }
+  // Dead streams kept at most. Each one the driver never lets go costs its
+  // handle and buffers for good, so past this many the backend stops opening
+  // and the recorder serves silence: repeated losses must not leak without end.
+  static constexpr size_t MaxDeadStreams = 2;
+
+  WaveInBackend() : event_(Api::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+    parked_.reserve(BufferCount);
+    dead_.reserve(MaxDeadStreams);
+  }
 
   ~WaveInBackend() override {
     Close();
-    if (closing_.handle != nullptr && !Shut(closing_)) {
-      // Still refused: the handle cannot be closed and may still signal the
-      // event and write into its buffers, so both outlive us.
-      static_cast<void>(closing_.buffers.release());
+    RetryDeadStreams();
+    if (dead_.empty()) {
+      if (event_ != nullptr) Api::CloseHandle(event_);
       return;
     }
-    if (event_ != nullptr) Api::CloseHandle(event_);
+    // Still refused: those handles may yet signal the event and write into
+    // their buffers, so both are kept for the life of the process.
+    for (Device& device : dead_) LeftToSystem().push_back(std::move(device));
   }
 
   void OnThreadStart() override { Api::RaiseThreadPriority(); }
@@ -64,8 +75,8 @@ class WaveInBackend final : public RecordingBackend {
 
   CaptureError Open(const RecordFormat& format) override {
     Close();
-    // The device whose close was refused goes first: never two open at once.
-    if (closing_.handle != nullptr && !Shut(closing_)) return CaptureDeviceBusy;
+    RetryDeadStreams();
+    if (dead_.size() >= MaxDeadStreams) return CaptureDeviceBusy;
     WAVEFORMATEX wave{};
     wave.wFormatTag = WAVE_FORMAT_PCM;
     wave.nChannels = static_cast<WORD>(format.channels);
@@ -102,6 +113,7 @@ class WaveInBackend final : public RecordingBackend {
 
   CaptureError Drain(std::chrono::milliseconds timeout, BlockSink& sink) override {
     if (device_.handle == nullptr) return CaptureNoDevice;
+    if (!dead_.empty() && Clock::now() >= dead_retry_at_) RetryDeadStreams();
     if (!parked_.empty()) timeout = std::min(timeout, UntilDue(parked_at_ + EmptyBufferRetry));
     Api::WaitForSingleObject(event_, static_cast<DWORD>(timeout.count()));
     const auto now = Clock::now();
@@ -136,7 +148,7 @@ class WaveInBackend final : public RecordingBackend {
     if (device_.handle == nullptr) return;
     queue_ = Queue{};
     parked_.clear();
-    if (!Shut(device_)) closing_ = std::move(device_);
+    if (!Shut(device_, ResetWait)) dead_.push_back(std::move(device_));
     device_ = Device{};
   }
 
@@ -154,6 +166,8 @@ class WaveInBackend final : public RecordingBackend {
   static constexpr std::chrono::milliseconds ResetWait{200};
   // A dead endpoint's empty buffers go back to it this often, not at once.
   static constexpr std::chrono::milliseconds EmptyBufferRetry{100};
+  // How often a dead stream's close is retried while recording goes on.
+  static constexpr std::chrono::milliseconds DeadStreamRetry{1000};
 
   struct Buffers {
     WAVEHDR headers[BufferCount];
@@ -178,6 +192,13 @@ class WaveInBackend final : public RecordingBackend {
     void PushBack(int index) { indices[(front + count++) % BufferCount] = index; }
   };
 
+  // Never destroyed. Backends live one after another, each on its own
+  // recording thread, so this is never reached from two threads at once.
+  static std::vector<Device>& LeftToSystem() {
+    static auto* const left = new std::vector<Device>;
+    return *left;
+  }
+
   // The audio layer sets the flags from its own thread, after the samples.
   static DWORD Flags(const WAVEHDR& header) { return __atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE); }
 
@@ -195,11 +216,12 @@ class WaveInBackend final : public RecordingBackend {
     return result;
   }
 
-  // Stops the device and closes it. False, with the device left as it was,
-  // when the close is refused because buffers are still queued.
-  bool Shut(Device& device) {
+  // Stops the device and closes it, waiting up to `wait` for the reset to
+  // return its buffers. False, with the device left as it was, when the close
+  // is refused because buffers are still queued.
+  bool Shut(Device& device, std::chrono::milliseconds wait) {
     Api::waveInReset(device.handle);
-    const auto give_up = Clock::now() + ResetWait;
+    const auto give_up = Clock::now() + wait;
     bool all_back;
     for (;;) {
       all_back = true;
@@ -222,9 +244,23 @@ class WaveInBackend final : public RecordingBackend {
     return true;
   }
 
+  // No waiting here: a dead stream has had its wait, and this runs between
+  // blocks of the live one.
+  void RetryDeadStreams() {
+    for (size_t i = 0; i < dead_.size();) {
+      if (Shut(dead_[i], std::chrono::milliseconds(0))) {
+        dead_.erase(dead_.begin() + static_cast<std::ptrdiff_t>(i));
+      } else {
+        ++i;
+      }
+    }
+    dead_retry_at_ = Clock::now() + DeadStreamRetry;
+  }
+
   HANDLE event_;
   Device device_;
-  Device closing_;  // a device whose close was refused
+  std::vector<Device> dead_;  // streams whose close was refused, oldest first
+  Clock::time_point dead_retry_at_;
   Queue queue_;
   std::vector<int> parked_;  // empty buffers waiting for EmptyBufferRetry
   Clock::time_point parked_at_;

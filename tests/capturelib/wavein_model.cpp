@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -16,6 +17,11 @@ struct ModelEvent {
 };
 
 ModelEvent* EventOf(HANDLE handle) { return static_cast<ModelEvent*>(handle); }
+
+// Every event not yet closed. A backend leaves its event open for a stream
+// that never let go; kept here, that is not taken for a leak.
+std::mutex OpenEventsLock;
+std::set<ModelEvent*>* const OpenEvents = new std::set<ModelEvent*>;
 
 void Signal(HANDLE handle) {
   if (handle == nullptr) return;
@@ -72,6 +78,18 @@ WaveInModel::Stream* WaveInModel::Find(HWAVEIN device, const char* call) {
 
 void WaveInModel::Violation(std::string what) { counts_.violations.push_back(std::move(what)); }
 
+void WaveInModel::CountHandles() {
+  int open = 0, dead = 0;
+  for (const auto& entry : streams_) {
+    open += entry.second.open;
+    dead += entry.second.open && entry.second.dead;
+  }
+  counts_.open_handles = open;
+  counts_.most_open_handles = std::max(counts_.most_open_handles, open);
+  counts_.most_live_handles = std::max(counts_.most_live_handles, open - dead);
+  counts_.most_dead_handles = std::max(counts_.most_dead_handles, dead);
+}
+
 void WaveInModel::ReturnBuffer(Stream& stream, uint32_t bytes) {
   WAVEHDR* header = stream.queue.front();
   stream.queue.pop_front();
@@ -88,8 +106,9 @@ void WaveInModel::ReturnAll(Stream& stream) {
 UINT WaveInModel::GetNumDevs() {
   std::lock_guard<std::mutex> lock(lock_);
   ++counts_.calls;
-  const bool absent = FaultActive(Clock::now()) &&
-                      (script_.fault == Fault::NoDevice || script_.fault == Fault::SlowOpen);
+  const bool absent = FaultActive(Clock::now()) && (script_.fault == Fault::NoDevice ||
+                                                     script_.fault == Fault::SlowOpen ||
+                                                     script_.fault == Fault::BuffersNeverReturn);
   return absent ? 0 : 1;
 }
 
@@ -107,6 +126,7 @@ MMRESULT WaveInModel::Open(HWAVEIN* device, UINT id, const WAVEFORMATEX* format,
       case Fault::NoDriver:
         return MMSYSERR_NODRIVER;
       case Fault::NoDevice:
+      case Fault::BuffersNeverReturn:
         return MMSYSERR_BADDEVICEID;
       case Fault::SlowOpen:
         // A hanging driver: the call blocks, the rest of the model goes on.
@@ -127,8 +147,7 @@ MMRESULT WaveInModel::Open(HWAVEIN* device, UINT id, const WAVEFORMATEX* format,
   const uintptr_t handle = ++last_id_;
   streams_.emplace(handle, stream);
   *device = reinterpret_cast<HWAVEIN>(handle);
-  counts_.open_handles++;
-  counts_.most_open_handles = std::max(counts_.most_open_handles, counts_.open_handles);
+  CountHandles();
   Signal(stream.event);  // WIM_OPEN
   return MMSYSERR_NOERROR;
 }
@@ -192,6 +211,7 @@ MMRESULT WaveInModel::Reset(HWAVEIN device) {
   std::lock_guard<std::mutex> lock(lock_);
   Stream* stream = Find(device, "waveInReset");
   if (stream == nullptr) return MMSYSERR_INVALHANDLE;
+  if (stream->stuck_for_good) return MMSYSERR_NODRIVER;
   if (FaultActive(Clock::now())) {
     if (script_.fault == Fault::StuckBuffers) return MMSYSERR_NODRIVER;  // and the buffers stay queued
     if (script_.fault == Fault::NoDriver) return MMSYSERR_NODRIVER;
@@ -207,10 +227,12 @@ MMRESULT WaveInModel::Close(HWAVEIN device) {
   if (stream == nullptr) return MMSYSERR_INVALHANDLE;
   if (!stream->queue.empty()) {
     ++counts_.refused_closes;
+    stream->dead = true;
+    CountHandles();
     return WAVERR_STILLPLAYING;
   }
   stream->open = false;
-  counts_.open_handles--;
+  CountHandles();
   Signal(stream->event);  // WIM_CLOSE
   return MMSYSERR_NOERROR;
 }
@@ -223,10 +245,10 @@ void WaveInModel::Run() {
     const auto now = Clock::now();
     if (!fault_began_ && FaultActive(now)) {
       fault_began_ = true;
-      if (script_.fault == Fault::DeadEndpoint || script_.fault == Fault::NoDriver) {
-        for (auto& entry : streams_) {
-          if (entry.second.open) ReturnAll(entry.second);
-        }
+      for (auto& entry : streams_) {
+        if (!entry.second.open) continue;
+        if (script_.fault == Fault::DeadEndpoint || script_.fault == Fault::NoDriver) ReturnAll(entry.second);
+        if (script_.fault == Fault::BuffersNeverReturn) entry.second.stuck_for_good = true;
       }
     }
     auto wake_at = now + std::chrono::milliseconds(5);
@@ -236,7 +258,7 @@ void WaveInModel::Run() {
       const auto period = std::chrono::milliseconds(stream.block_ms);
       while (stream.next_block_at <= now) {
         stream.next_block_at += period;
-        if (!Delivers(now) || stream.queue.empty()) continue;  // an overrun loses the block
+        if (!Delivers(now) || stream.stuck_for_good || stream.queue.empty()) continue;  // an overrun loses the block
         WAVEHDR* header = stream.queue.front();
         const uint32_t samples = header->dwBufferLength / sizeof(int16_t);
         for (uint32_t i = 0; i < samples; ++i, ++next_sample_) {
@@ -275,7 +297,10 @@ MMRESULT ModelWaveIn::waveInStart(HWAVEIN device) { return Current.load()->Start
 MMRESULT ModelWaveIn::waveInReset(HWAVEIN device) { return Current.load()->Reset(device); }
 MMRESULT ModelWaveIn::waveInClose(HWAVEIN device) { return Current.load()->Close(device); }
 
-HANDLE ModelWaveIn::CreateEventW(void*, BOOL, BOOL, const wchar_t*) { return new ModelEvent; }
+HANDLE ModelWaveIn::CreateEventW(void*, BOOL, BOOL, const wchar_t*) {
+  std::lock_guard<std::mutex> lock(OpenEventsLock);
+  return *OpenEvents->insert(new ModelEvent).first;
+}
 BOOL ModelWaveIn::SetEvent(HANDLE event) {
   Signal(event);
   return 1;
@@ -293,6 +318,8 @@ DWORD ModelWaveIn::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   return set ? 0 : 0x102;  // WAIT_OBJECT_0 or WAIT_TIMEOUT
 }
 BOOL ModelWaveIn::CloseHandle(HANDLE event) {
+  std::lock_guard<std::mutex> lock(OpenEventsLock);
+  OpenEvents->erase(EventOf(event));
   delete EventOf(event);
   return 1;
 }

@@ -19,10 +19,14 @@
 //   SlowOpen      buffers stop coming back; waveInOpen blocks for slow_open,
 //                 then fails unless the device has returned meanwhile;
 //   NoDevice      buffers stop coming back; no device to open
-//                 (MMSYSERR_BADDEVICEID) until it returns.
+//                 (MMSYSERR_BADDEVICEID) until it returns;
+//   BuffersNeverReturn  as NoDevice, but the streams open at the loss keep
+//                 their buffers for good: waveInReset fails on them even
+//                 after the return, so their close is always refused.
 // A device opened after the return delivers blocks of returned_block_ms.
 //
-// It counts open handles (now and at most), waveIn calls, refused closes and
+// It counts open handles (now and at most; live ones, and dead ones whose
+// close has been refused), waveIn calls, refused closes and
 // protocol violations: a buffer added twice or unprepared, a header
 // unprepared while queued, a call on a closed handle. Memory released while
 // the device may still write into it shows under AddressSanitizer: the
@@ -45,7 +49,7 @@
 class WaveInModel {
  public:
   using Clock = std::chrono::steady_clock;
-  enum class Fault { None, DeadEndpoint, StuckBuffers, NoDriver, SlowOpen, NoDevice };
+  enum class Fault { None, DeadEndpoint, StuckBuffers, NoDriver, SlowOpen, NoDevice, BuffersNeverReturn };
 
   struct Script {
     Fault fault = Fault::None;
@@ -59,6 +63,8 @@ class WaveInModel {
   struct Counts {
     int open_handles = 0;
     int most_open_handles = 0;
+    int most_live_handles = 0;
+    int most_dead_handles = 0;
     int refused_closes = 0;
     uint64_t calls = 0;  // waveIn calls of every kind
     std::vector<std::string> violations;
@@ -85,6 +91,8 @@ class WaveInModel {
   struct Stream {
     bool open = true;
     bool started = false;
+    bool dead = false;            // its close has been refused
+    bool stuck_for_good = false;  // BuffersNeverReturn: open at the loss
     HANDLE event = nullptr;
     uint32_t block_ms = 10;
     Clock::time_point next_block_at;
@@ -95,6 +103,7 @@ class WaveInModel {
   bool Delivers(Clock::time_point now) const;
   Stream* Find(HWAVEIN device, const char* call);
   void Violation(std::string what);
+  void CountHandles();
   void ReturnBuffer(Stream& stream, uint32_t bytes);
   void ReturnAll(Stream& stream);
   void Run();
