@@ -22,7 +22,7 @@
 #include <thread>
 
 #include "capture/capture_library.h"
-#include "capturelib/capturelib.h"
+#include "capturelib/contract.h"
 #include "capturelib/fft.h"
 #include "capturelib/sample_ring.h"
 

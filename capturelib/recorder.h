@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "capturelib/backend.h"
+#include "capturelib/backends/backend.h"
 
 struct RecorderTiming {
   // Serve silence this long after the last block, so the last sound does not

@@ -9,7 +9,7 @@
 #include "capture/capture_library.h"
 #include "capturelib/fft.h"
 #include "capturelib/recorder.h"
-#include "capturelib/synthetic_backend.h"
+#include "capturelib/backends/synthetic_for_tests.h"
 
 namespace {
 

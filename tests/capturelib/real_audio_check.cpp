@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "capture/capture_library.h"
-#include "capturelib/capturelib.h"
+#include "capturelib/contract.h"
 
 namespace {
 

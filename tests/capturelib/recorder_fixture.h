@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "capture/capture_library.h"
-#include "capturelib/capturelib.h"
+#include "capturelib/contract.h"
 #include "capturelib/recorder.h"
-#include "capturelib/synthetic_backend.h"
+#include "capturelib/backends/synthetic_for_tests.h"
 #include "tests/capturelib/fast_timing.h"
 
 // Polls until ready() holds; gives up after a generous 10 s.

@@ -1,6 +1,6 @@
 // libFuzzer target: the seven exported calls from a GUI thread and a tick
 // thread, against a synthetic device the input also drives, checked against
-// what capturelib/capturelib.h promises. A breach prints "CONTRACT BREACH"
+// what capturelib/contract.h promises. A breach prints "CONTRACT BREACH"
 // and aborts, so libFuzzer keeps the input.
 //
 // Input: GUI-thread ops, then '|', then tick-thread ops, which repeat until
@@ -33,10 +33,10 @@
 #include <vector>
 
 #include "capture/capture_library.h"
-#include "capturelib/capturelib.h"
+#include "capturelib/contract.h"
 #include "capturelib/fft.h"
 #include "capturelib/recorder.h"
-#include "capturelib/synthetic_backend.h"
+#include "capturelib/backends/synthetic_for_tests.h"
 #include "tests/capturelib/fast_timing.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "capturelib/wavein_backend.h"
+#include "capturelib/backends/wavein_backend.h"
 
 #include <gtest/gtest.h>
 

@@ -44,7 +44,7 @@
 #include <thread>
 #include <vector>
 
-#include "capturelib/wavein_api.h"
+#include "capturelib/backends/wavein_api.h"
 
 class WaveInModel {
  public:

@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "capture/capture_library.h"
-#include "capturelib/capturelib.h"
+#include "capturelib/contract.h"
 #include "capturelib/recorder.h"
-#include "capturelib/wavein_backend.h"
+#include "capturelib/backends/wavein_backend.h"
 #include "tests/capturelib/wavein_model.h"
 
 namespace {

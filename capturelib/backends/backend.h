@@ -28,7 +28,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "capturelib/capturelib.h"
+#include "capturelib/contract.h"
 
 struct RecordFormat {
   uint32_t frequency = 44100;

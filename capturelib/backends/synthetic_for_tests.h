@@ -15,7 +15,7 @@
 #include <mutex>
 #include <vector>
 
-#include "capturelib/backend.h"
+#include "capturelib/backends/backend.h"
 
 struct SyntheticSignal {
   enum class Kind { Sine, Silence, Square, Clicks };

@@ -1,4 +1,4 @@
-#include "capturelib/wavein_backend.h"
+#include "capturelib/backends/wavein_backend.h"
 
 CaptureError ErrorFromMmresult(uint32_t result) {
   switch (result) {

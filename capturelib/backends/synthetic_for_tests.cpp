@@ -1,4 +1,4 @@
-#include "capturelib/synthetic_backend.h"
+#include "capturelib/backends/synthetic_for_tests.h"
 
 #include <algorithm>
 #include <cmath>

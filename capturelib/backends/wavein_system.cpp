@@ -1,5 +1,5 @@
 // The waveIn backend on winmm itself, and the translation of its codes.
-#include "capturelib/wavein_backend.h"
+#include "capturelib/backends/wavein_backend.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 //   granularity of the system (15.6 ms by default on Windows).
 //
 // Api is winmm's waveIn and event calls with their own signatures: the
-// system's in the product (wavein_backend.cpp), a model of them in tests.
+// system's in the product (wavein_system.cpp), a model of them in tests.
 #pragma once
 
 #include <algorithm>
@@ -34,9 +34,9 @@
 #include <memory>
 #include <vector>
 
-#include "capturelib/backend.h"
-#include "capturelib/capturelib.h"
-#include "capturelib/wavein_api.h"
+#include "capturelib/backends/backend.h"
+#include "capturelib/contract.h"
+#include "capturelib/backends/wavein_api.h"
 
 // The one place where waveIn's MMRESULT codes become the library's own.
 CaptureError ErrorFromMmresult(uint32_t result);
