@@ -1,4 +1,4 @@
-// The exported calls and the recorder under them.
+// The recorder and its recording thread.
 //
 // Two locks, both off the data path: calls_lock serialises init, start and
 // free; control_lock guards the requests passed to the recording thread, its
@@ -9,42 +9,33 @@
 // layer can hang in an open or a close for seconds (a Bluetooth headset
 // does). A thread that does not answer in time is left to finish on its own:
 // it sees the quit request once the audio layer lets it go, closes the device
-// and releases its backend, and the next BASS_RecordInit waits for that.
+// and releases its backend, and the next init waits for that.
 #include "capturelib/recorder.h"
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 
-#include "capture/capture_library.h"
-#include "capturelib/contract.h"
-#include "capturelib/fft.h"
 #include "capturelib/sample_ring.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t LowestFrequency = 8000;
-constexpr uint32_t HighestFrequency = 192000;
-constexpr uint32_t LevelWindowsPerSecond = 50;  // the level covers the newest 20 ms
-constexpr size_t MaxLevelSamples = HighestFrequency / LevelWindowsPerSecond;
 constexpr uint32_t FirstHandle = 0x10000;
 
-// How long the calls wait for the recording thread. BASS_RecordFree runs in
-// the window's WM_DESTROY and must stay well inside half a second; an open
-// may take seconds; an init after an abandoned thread waits a little for it.
+// How long the calls wait for the recording thread. Free runs in the
+// window's WM_DESTROY and must stay well inside half a second; an open may
+// take seconds; an init after an abandoned thread waits a little for it.
 constexpr std::chrono::milliseconds FreeWait{400};
 constexpr std::chrono::milliseconds OpenWait{10000};
 constexpr std::chrono::milliseconds OldThreadWait{500};
 
-thread_local int32_t LastError = CaptureOk;
-thread_local bool InsideRecordProc = false;
+thread_local bool InsideProc = false;
 
 enum class Request { None, Start, Quit };
 
@@ -74,7 +65,7 @@ struct Recorder final : BlockSink {
   // The data path.
   SampleRing ring;
   std::atomic<uint32_t> current_handle{0};
-  std::atomic<uint32_t> level_samples{0};
+  std::atomic<uint32_t> frequency{0};
 
   // The recording thread's own state.
   RecordFormat format;
@@ -95,9 +86,9 @@ struct Recorder final : BlockSink {
     got_first_block = true;
     silence_served = false;
     if (proc == nullptr) return true;
-    InsideRecordProc = true;
+    InsideProc = true;
     const int32_t keep = proc(handle, samples, static_cast<uint32_t>(count * sizeof(int16_t)), user);
-    InsideRecordProc = false;
+    InsideProc = false;
     if (keep == 0) stopped_by_proc = true;
     return keep != 0;
   }
@@ -271,45 +262,6 @@ Recorder& TheRecorder() {
   return *recorder;
 }
 
-int32_t Fail(CaptureError error) {
-  LastError = error;
-  return 0;
-}
-
-uint32_t FailData(CaptureError error) {
-  LastError = error;
-  return CaptureFailure;
-}
-
-typedef int16_t SampleLanes __attribute__((vector_size(16)));
-
-// The largest absolute sample, 0..32768; eight lanes at a time, as GCC's -O2
-// leaves a loop of unknown length scalar.
-uint32_t PeakOf(const int16_t* samples, size_t count) {
-  SampleLanes highest = {}, lowest = {};
-  size_t i = 0;
-  for (; i + 8 <= count; i += 8) {
-    SampleLanes lanes;
-    std::memcpy(&lanes, samples + i, sizeof lanes);
-    highest = lanes > highest ? lanes : highest;
-    lowest = lanes < lowest ? lanes : lowest;
-  }
-  int32_t high = 0, low = 0;
-  for (int lane = 0; lane < 8; ++lane) {
-    high = std::max<int32_t>(high, highest[lane]);
-    low = std::min<int32_t>(low, lowest[lane]);
-  }
-  for (; i < count; ++i) {
-    high = std::max<int32_t>(high, samples[i]);
-    low = std::min<int32_t>(low, samples[i]);
-  }
-  return static_cast<uint32_t>(std::max(high, -low));
-}
-
-bool IsCurrentHandle(const Recorder& recorder, uint32_t handle) {
-  return handle != 0 && handle == recorder.current_handle.load(std::memory_order_acquire);
-}
-
 }  // namespace
 
 void SetRecordingBackendFactory(BackendFactory factory) {
@@ -324,30 +276,20 @@ void SetRecorderTiming(const RecorderTiming& timing) {
   recorder.timing = timing;
 }
 
-extern "C" {
-
-uint32_t CAPTURE_API BASS_GetVersion(void) {
-  LastError = CaptureOk;
-  return CaptureVersion;
-}
-
-int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
-  if (InsideRecordProc) return Fail(CaptureAlreadyInitialised);
-  if (device != DefaultInputDevice) return Fail(CaptureBadArgument);
+CaptureError InitRecording() {
   Recorder& recorder = TheRecorder();
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
-  if (recorder.initialised) return Fail(CaptureAlreadyInitialised);
+  if (recorder.initialised) return CaptureAlreadyInitialised;
   {
     // A recording thread that an earlier free had to leave behind goes first.
     std::unique_lock<std::mutex> lock(recorder.control_lock);
     if (!recorder.control_changed.wait_for(lock, OldThreadWait, [&] { return !recorder.thread_running; })) {
-      return Fail(CaptureDeviceBusy);
+      return CaptureDeviceBusy;
     }
   }
-  CaptureError failure = CaptureOk;
   try {
     std::unique_ptr<RecordingBackend> backend = recorder.factory ? recorder.factory() : CreateDefaultBackend();
-    if (!backend) return Fail(CaptureNoDevice);
+    if (!backend) return CaptureNoDevice;
     std::lock_guard<std::mutex> lock(recorder.control_lock);
     recorder.backend = std::move(backend);
     recorder.request = Request::None;
@@ -361,33 +303,30 @@ int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
       throw;
     }
   } catch (const std::bad_alloc&) {
-    failure = CaptureOutOfMemory;
+    return CaptureOutOfMemory;
   } catch (const std::system_error&) {
-    failure = CaptureDriverError;
+    return CaptureDriverError;
   }
-  if (failure != CaptureOk) return Fail(failure);
   CaptureError probed;
-  if (!recorder.AwaitReply(probed)) return Fail(CaptureDriverError);
+  if (!recorder.AwaitReply(probed)) return CaptureDriverError;
   if (probed != CaptureOk) {
     recorder.thread.join();
-    return Fail(probed);
+    return probed;
   }
   recorder.initialised = true;
-  LastError = CaptureOk;
-  return 1;
+  return CaptureOk;
 }
 
-uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flags,
-                                      CaptureRecordProc proc, void* user) {
-  if (InsideRecordProc) return static_cast<uint32_t>(Fail(CaptureDeviceBusy));
+CaptureError StartRecording(uint32_t frequency, uint32_t channels, uint32_t flags, CaptureRecordProc proc,
+                            void* user, uint32_t& handle) {
   Recorder& recorder = TheRecorder();
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
-  if (!recorder.initialised) return static_cast<uint32_t>(Fail(CaptureNotInitialised));
-  if (recorder.started) return static_cast<uint32_t>(Fail(CaptureDeviceBusy));
+  if (!recorder.initialised) return CaptureNotInitialised;
+  if (recorder.started) return CaptureDeviceBusy;
   if (channels != 1 || flags != 0 || frequency < LowestFrequency || frequency > HighestFrequency) {
-    return static_cast<uint32_t>(Fail(CaptureFormatUnsupported));
+    return CaptureFormatUnsupported;
   }
-  const uint32_t handle = ++recorder.last_handle;
+  handle = ++recorder.last_handle;
   {
     std::lock_guard<std::mutex> lock(recorder.control_lock);
     recorder.requested_format = RecordFormat{frequency, channels};
@@ -399,55 +338,19 @@ uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uin
   CaptureError started;
   if (!recorder.AwaitReply(started)) {
     recorder.initialised = false;  // the thread was left to quit by itself
-    return static_cast<uint32_t>(Fail(CaptureDriverError));
+    return CaptureDriverError;
   }
-  if (started != CaptureOk) return static_cast<uint32_t>(Fail(started));
-  recorder.level_samples.store(frequency / LevelWindowsPerSecond, std::memory_order_relaxed);
+  if (started != CaptureOk) return started;
+  recorder.frequency.store(frequency, std::memory_order_relaxed);
   recorder.current_handle.store(handle, std::memory_order_release);
   recorder.started = true;
-  LastError = CaptureOk;
-  return handle;
+  return CaptureOk;
 }
 
-uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t length) {
-  const Recorder& recorder = TheRecorder();
-  if (!IsCurrentHandle(recorder, handle)) return FailData(CaptureBadHandle);
-  if (buffer == nullptr) return FailData(CaptureBadArgument);
-  if (length == BASS_DATA_FFT2048) {
-    int16_t samples[SpectrumSamples];
-    float magnitudes[SpectrumBins];
-    recorder.ring.ReadNewest(samples, SpectrumSamples);
-    HannSpectrum(samples, magnitudes);
-    std::memcpy(buffer, magnitudes, sizeof magnitudes);
-    LastError = CaptureOk;
-    return sizeof magnitudes;
-  }
-  if (length >= CapturePlainLengthLimit) return FailData(CaptureBadArgument);
-  const uint32_t count = length / sizeof(int16_t);
-  recorder.ring.ReadNewest(buffer, count);
-  LastError = CaptureOk;
-  return count * static_cast<uint32_t>(sizeof(int16_t));
-}
-
-uint32_t CAPTURE_API BASS_ChannelGetLevel(uint32_t handle) {
-  const Recorder& recorder = TheRecorder();
-  if (!IsCurrentHandle(recorder, handle)) return FailData(CaptureBadHandle);
-  int16_t samples[MaxLevelSamples];
-  const size_t count =
-      std::min<size_t>(recorder.level_samples.load(std::memory_order_relaxed), MaxLevelSamples);
-  recorder.ring.ReadNewest(samples, count);
-  const uint32_t peak = PeakOf(samples, count);
-  LastError = CaptureOk;
-  return peak | (peak << 16);
-}
-
-int32_t CAPTURE_API BASS_ErrorGetCode(void) { return LastError; }
-
-int32_t CAPTURE_API BASS_RecordFree(void) {
-  if (InsideRecordProc) return Fail(CaptureFreeInsideCallback);
+CaptureError FreeRecording() {
   Recorder& recorder = TheRecorder();
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
-  if (!recorder.initialised) return Fail(CaptureNotInitialised);
+  if (!recorder.initialised) return CaptureNotInitialised;
   recorder.current_handle.store(0, std::memory_order_release);
   bool finished;
   {
@@ -463,8 +366,15 @@ int32_t CAPTURE_API BASS_RecordFree(void) {
   }
   recorder.initialised = false;
   recorder.started = false;
-  LastError = CaptureOk;
-  return 1;
+  return CaptureOk;
 }
 
-}  // extern "C"
+bool IsCurrentRecording(uint32_t handle) {
+  return handle != 0 && handle == TheRecorder().current_handle.load(std::memory_order_acquire);
+}
+
+uint32_t RecordingFrequency() { return TheRecorder().frequency.load(std::memory_order_relaxed); }
+
+void ReadNewestSamples(void* out, size_t count) { TheRecorder().ring.ReadNewest(out, count); }
+
+bool InsideRecordProc() { return InsideProc; }

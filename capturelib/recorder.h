@@ -1,13 +1,35 @@
-// The recorder behind the exported calls: one recording at a time, its
-// thread, device-loss handling. Tests use these hooks to run the exported
-// calls against the synthetic backend with shortened timings.
+// The recorder behind the exported calls (exports.cpp): one recording at a
+// time, its recording thread, and what it does when the device goes. Tests
+// use the hooks at the end to run the exported calls against the synthetic
+// backend with shortened timings.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
+#include "capture/capture_library.h"
 #include "capturelib/backends/backend.h"
+
+// The sample rates the recorder accepts.
+constexpr uint32_t LowestFrequency = 8000;
+constexpr uint32_t HighestFrequency = 192000;
+
+// Init, start and free, as the exported calls describe them: CaptureOk or
+// the failure's code. Called from one thread, never from the record callback.
+CaptureError InitRecording();
+CaptureError StartRecording(uint32_t frequency, uint32_t channels, uint32_t flags, CaptureRecordProc proc,
+                            void* user, uint32_t& handle);
+CaptureError FreeRecording();
+
+// The data path: any thread, no lock, no allocation.
+bool IsCurrentRecording(uint32_t handle);
+uint32_t RecordingFrequency();  // of the latest started recording
+void ReadNewestSamples(void* out, size_t count);  // as SampleRing::ReadNewest
+// True on the recording thread while it runs the record callback.
+bool InsideRecordProc();
 
 struct RecorderTiming {
   // Serve silence this long after the last block, so the last sound does not

@@ -1,0 +1,121 @@
+// The library's exported calls: the callers' arguments checked, the calling
+// thread's last error kept, the requests for data and level answered from
+// the recorder's ring. Recording itself is the recorder's (recorder.h).
+#include <algorithm>
+#include <cstring>
+
+#include "capture/capture_library.h"
+#include "capturelib/contract.h"
+#include "capturelib/fft.h"
+#include "capturelib/recorder.h"
+
+namespace {
+
+constexpr uint32_t LevelWindowsPerSecond = 50;  // the level covers the newest 20 ms
+constexpr size_t MaxLevelSamples = HighestFrequency / LevelWindowsPerSecond;
+
+thread_local int32_t LastError = CaptureOk;
+
+int32_t Fail(CaptureError error) {
+  LastError = error;
+  return 0;
+}
+
+uint32_t FailData(CaptureError error) {
+  LastError = error;
+  return CaptureFailure;
+}
+
+typedef int16_t SampleLanes __attribute__((vector_size(16)));
+
+// The largest absolute sample, 0..32768; eight lanes at a time, as GCC's -O2
+// leaves a loop of unknown length scalar.
+uint32_t PeakOf(const int16_t* samples, size_t count) {
+  SampleLanes highest = {}, lowest = {};
+  size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    SampleLanes lanes;
+    std::memcpy(&lanes, samples + i, sizeof lanes);
+    highest = lanes > highest ? lanes : highest;
+    lowest = lanes < lowest ? lanes : lowest;
+  }
+  int32_t high = 0, low = 0;
+  for (int lane = 0; lane < 8; ++lane) {
+    high = std::max<int32_t>(high, highest[lane]);
+    low = std::min<int32_t>(low, lowest[lane]);
+  }
+  for (; i < count; ++i) {
+    high = std::max<int32_t>(high, samples[i]);
+    low = std::min<int32_t>(low, samples[i]);
+  }
+  return static_cast<uint32_t>(std::max(high, -low));
+}
+
+}  // namespace
+
+extern "C" {
+
+uint32_t CAPTURE_API BASS_GetVersion(void) {
+  LastError = CaptureOk;
+  return CaptureVersion;
+}
+
+int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
+  if (InsideRecordProc()) return Fail(CaptureAlreadyInitialised);
+  if (device != DefaultInputDevice) return Fail(CaptureBadArgument);
+  const CaptureError result = InitRecording();
+  if (result != CaptureOk) return Fail(result);
+  LastError = CaptureOk;
+  return 1;
+}
+
+uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flags,
+                                      CaptureRecordProc proc, void* user) {
+  if (InsideRecordProc()) return static_cast<uint32_t>(Fail(CaptureDeviceBusy));
+  uint32_t handle = 0;
+  const CaptureError result = StartRecording(frequency, channels, flags, proc, user, handle);
+  if (result != CaptureOk) return static_cast<uint32_t>(Fail(result));
+  LastError = CaptureOk;
+  return handle;
+}
+
+uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t length) {
+  if (!IsCurrentRecording(handle)) return FailData(CaptureBadHandle);
+  if (buffer == nullptr) return FailData(CaptureBadArgument);
+  if (length == BASS_DATA_FFT2048) {
+    int16_t samples[SpectrumSamples];
+    float magnitudes[SpectrumBins];
+    ReadNewestSamples(samples, SpectrumSamples);
+    HannSpectrum(samples, magnitudes);
+    std::memcpy(buffer, magnitudes, sizeof magnitudes);
+    LastError = CaptureOk;
+    return sizeof magnitudes;
+  }
+  if (length >= CapturePlainLengthLimit) return FailData(CaptureBadArgument);
+  const uint32_t count = length / sizeof(int16_t);
+  ReadNewestSamples(buffer, count);
+  LastError = CaptureOk;
+  return count * static_cast<uint32_t>(sizeof(int16_t));
+}
+
+uint32_t CAPTURE_API BASS_ChannelGetLevel(uint32_t handle) {
+  if (!IsCurrentRecording(handle)) return FailData(CaptureBadHandle);
+  int16_t samples[MaxLevelSamples];
+  const size_t count = std::min<size_t>(RecordingFrequency() / LevelWindowsPerSecond, MaxLevelSamples);
+  ReadNewestSamples(samples, count);
+  const uint32_t peak = PeakOf(samples, count);
+  LastError = CaptureOk;
+  return peak | (peak << 16);
+}
+
+int32_t CAPTURE_API BASS_ErrorGetCode(void) { return LastError; }
+
+int32_t CAPTURE_API BASS_RecordFree(void) {
+  if (InsideRecordProc()) return Fail(CaptureFreeInsideCallback);
+  const CaptureError result = FreeRecording();
+  if (result != CaptureOk) return Fail(result);
+  LastError = CaptureOk;
+  return 1;
+}
+
+}  // extern "C"
