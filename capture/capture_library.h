@@ -1,7 +1,8 @@
 // The calls Kivotra makes into its capture library (bass.dll), linked by name
 // at load time. These declarations are the whole interface: the program and
 // our own implementation in capturelib/ both compile against them, so the two
-// cannot drift apart.
+// cannot drift apart. What our library promises for each call, and its error
+// codes, is in capturelib/contract.h.
 //
 // 32-bit Windows: every call and the record callback use stdcall. The host
 // build (tests, benchmarks) has no calling convention to match.

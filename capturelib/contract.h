@@ -1,5 +1,6 @@
-// Kivotra's capture library (bass.dll): what each call of
-// capture/capture_library.h delivers, its error codes and its threads.
+// Kivotra's capture library (bass.dll): what each call delivers, its error
+// codes and its threads. The declarations themselves, which the program
+// imports, are in capture/capture_library.h.
 //
 // BASS_GetVersion        0x0204 in the high 16 bits, our build number in the
 //                        low 16. Never fails.

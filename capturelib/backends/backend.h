@@ -4,7 +4,10 @@
 // used only by the recorder's own recording thread, except Wake, which any
 // thread may call. Its life:
 //
-//   Probe   once, right after creation: is there a default input device?
+//   OnThreadStart  first, on the recording thread, before anything else: a
+//           place for per-thread set-up (the waveIn backend raises the
+//           thread's priority). Optional.
+//   Probe   once, right after that: is there a default input device?
 //           CaptureOk or the failure's code (CaptureNoDevice when none).
 //   Open    open the default device for the format and start recording.
 //           CaptureOk or the failure's code. Called again, after Close, to
@@ -19,8 +22,10 @@
 //           the device never returns are leaked rather than waited for.
 //   Wake    make a Drain in progress (or the next one) return at once.
 //
-// The Windows backend records through waveIn; the synthetic one makes
-// signals for tests and can be told to lose the device.
+// The Windows backend records through waveIn (wavein_backend.h); the
+// synthetic one (synthetic_for_tests.h) makes signals for tests and
+// benchmarks and can be told to lose the device; no_backend.cpp stands in
+// where a system has none. CreateDefaultBackend picks the product's.
 #pragma once
 
 #include <chrono>

@@ -14,8 +14,7 @@ int16_t Clamp(double value) {
   return static_cast<int16_t>(std::lround(std::clamp(value, -32768.0, 32767.0)));
 }
 
-}  // namespace
-
+// The sample a signal has at position index of a recording at frequency.
 int16_t SignalSample(const SyntheticSignal& signal, uint64_t index, uint32_t frequency) {
   switch (signal.kind) {
     case SyntheticSignal::Kind::Sine: {
@@ -34,6 +33,8 @@ int16_t SignalSample(const SyntheticSignal& signal, uint64_t index, uint32_t fre
   }
   return 0;
 }
+
+}  // namespace
 
 class SyntheticBackend final : public RecordingBackend {
  public:

@@ -1,6 +1,7 @@
 // A recording backend that makes its own signals, in real time, for tests and
-// benchmarks: a sine, silence, a full-scale square wave, or clicks, and a
-// device that can be unplugged and plugged in again.
+// benchmarks only (bass.dll never contains it): a sine, silence, a full-scale
+// square wave, or clicks, and a device that can be unplugged and plugged in
+// again.
 //
 // A test keeps the SyntheticDevice and hands a factory to the recorder; every
 // backend made from it records from that device. The device's methods may be
@@ -28,14 +29,12 @@ struct SyntheticSignal {
     return {Kind::Sine, frequency, amplitude, 0};
   }
   static SyntheticSignal Silence() { return {Kind::Silence, 0.0, 0.0, 0}; }
-  static SyntheticSignal Square(double frequency) { return {Kind::Square, frequency, 32768.0, 0}; }
+  // Always full scale: 32767 and -32768.
+  static SyntheticSignal Square(double frequency) { return {Kind::Square, frequency, 0.0, 0}; }
   static SyntheticSignal Clicks(uint32_t interval, double amplitude) {
     return {Kind::Clicks, 0.0, amplitude, interval};
   }
 };
-
-// The sample a signal has at position index of a recording at frequency.
-int16_t SignalSample(const SyntheticSignal& signal, uint64_t index, uint32_t frequency);
 
 class SyntheticDevice {
  public:
