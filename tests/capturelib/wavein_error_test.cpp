@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-#include <mmsystem.h>
-
 namespace {
 
 TEST(ErrorFromMmresult, GivesEachCauseItsOwnCode) {
