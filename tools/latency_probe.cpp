@@ -37,8 +37,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/picture.h"
-#include "tests/e2e/screen.h"
+#include "tools/picture.h"
+#include "tools/screen.h"
 
 namespace {
 constexpr int SampleRate = 44100;

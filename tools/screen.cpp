@@ -1,4 +1,4 @@
-#include "tests/e2e/screen.h"
+#include "tools/screen.h"
 
 #include <thread>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/picture.h"
+#include "tools/picture.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -29,8 +29,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/picture.h"
-#include "tests/e2e/screen.h"
+#include "tools/picture.h"
+#include "tools/screen.h"
 
 namespace {
 constexpr wchar_t ProgramTitle[] = L"Kivotra - Dovrin K. - 2023";
