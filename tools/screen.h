@@ -14,12 +14,19 @@
 using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t ProgramClass[] = L"Kivotra";
+constexpr int WindowWaitMs = 10000;  // a cold Wine start of the program
 
 std::string Utf8(const std::wstring& text);
 int MillisecondsSince(Clock::time_point start);
 void Pause(int milliseconds);
 std::wstring ClassOf(HWND window);
 std::wstring TextOf(HWND window);
+
+// One line to standard output, flushed at once: the scripts act on each line
+// as it comes.
+void Print(const char* format, ...);
+// Scripts answer through marker files that the watchers poll.
+bool Exists(const std::wstring& path);
 
 // Every top-level window of the program's class.
 std::vector<HWND> ProgramWindows();

@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -36,7 +35,6 @@ namespace {
 constexpr wchar_t ProgramTitle[] = L"Kivotra - Dovrin K. - 2023";
 constexpr LONG ProgramStyle = LONG(0x80C80000);
 constexpr int FirstSoundMs = 5000;    // the idle null sink takes up to ~3 s to deliver
-constexpr int WindowWaitMs = 10000;   // a cold Wine start of the program
 constexpr int ExitWaitMs = 5000;
 constexpr double ToneFrequency = 1000;
 constexpr double SampleRate = 44100;
@@ -44,15 +42,6 @@ constexpr int ToneMinimumTop = 20;    // rows: a tone, not noise
 constexpr int MarkerWaitMs = 20000;   // for the script's next step
 
 int Failures = 0;
-
-void Print(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  std::vprintf(format, arguments);
-  va_end(arguments);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
 
 void Check(bool condition, const char* what) {
   Print("%s %s", condition ? "ok" : "FAILED", what);
@@ -575,8 +564,6 @@ int CyclesCommand(const std::wstring& exe, int count) {
 // --- The input device going away and coming back ---------------------------
 // The script that takes the device away and brings it back says when through
 // marker files in a folder that the driver polls.
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool WaitForMarker(const std::wstring& path, int timeoutMs) {
   const auto start = Clock::now();
