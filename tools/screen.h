@@ -1,6 +1,6 @@
 // The program's window as another Win32 program in the same session sees it:
 // found by class, read back from the screen, clicked. Shared by the
-// end-to-end driver, the soak and the latency probe.
+// end-to-end driver, the soak sampler and the latency probe.
 #pragma once
 
 #include <windows.h>
