@@ -8,6 +8,7 @@
 #   real_audio.sh sink-loss PROGRAM      the sink removed while recording, then loaded again
 #   real_audio.sh server-loss PROGRAM    the server stopped while recording, then started again
 set -u
+session=$(dirname "${BASH_SOURCE[0]}")/../env/session
 scenario=$1
 shift
 
@@ -20,14 +21,7 @@ stop_tone() {
   [ -n "$player" ] && kill "$player" 2>/dev/null
   player=
 }
-start_server() {  # as tests/env/session starts it
-  pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
-    --load=module-native-protocol-unix \
-    --load="module-null-sink sink_name=vsink" \
-    --load="module-always-sink" >/dev/null 2>&1
-  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-  pactl set-default-source vsink.monitor
-}
+start_server() { "$session" audio "$KIVOTRA_SESSION" start; }
 strip() { printf '%s\n' "${1%$'\r'}"; }
 finish() {  # STATUS
   [ "$1" -eq 0 ] || echo "program exited with status $1"

@@ -1,5 +1,7 @@
-#include "tests/e2e/screen.h"
+#include "tools/screen.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <thread>
 
 std::string Utf8(const std::wstring& text) {
@@ -27,6 +29,17 @@ std::wstring TextOf(HWND window) {
   GetWindowTextW(window, text, 1024);
   return text;
 }
+
+void Print(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  std::vprintf(format, arguments);
+  va_end(arguments);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 namespace {
 BOOL CALLBACK CollectProgramWindow(HWND window, LPARAM found) {

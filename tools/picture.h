@@ -1,6 +1,6 @@
-// What the end-to-end driver reads off the screen: the program's client area
-// as RGB pixels, and the measures the tests judge it by. The program draws in
-// three colours only: black, pure green and the white prompt.
+// What the end-to-end driver and the measuring tools read off the screen: the
+// program's client area as RGB pixels, and the measures the tests judge it by.
+// The program draws in three colours only: black, pure green and the white prompt.
 #pragma once
 
 #include <cstdint>

@@ -37,8 +37,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/picture.h"
-#include "tests/e2e/screen.h"
+#include "tools/picture.h"
+#include "tools/screen.h"
 
 namespace {
 constexpr int SampleRate = 44100;
@@ -46,7 +46,6 @@ constexpr int BufferSamples = SampleRate / 100;  // 10 ms
 constexpr int BufferCount = 8;
 constexpr int LoudSample = 1000;                 // the bursts peak at 16384
 constexpr int QuietBeforeOnset = SampleRate / 5;
-constexpr int WindowWaitMs = 10000;
 constexpr int FirstBufferWaitMs = 5000;  // the idle null sink takes up to ~3 s to deliver
 constexpr double PairWindowBeforeMs = 100;  // the program's own client may hear it a little earlier
 constexpr double PairWindowAfterMs = 500;

@@ -1,6 +1,6 @@
 // The program's window as another Win32 program in the same session sees it:
 // found by class, read back from the screen, clicked. Shared by the
-// end-to-end driver, the soak and the latency probe.
+// end-to-end driver, the soak sampler and the latency probe.
 #pragma once
 
 #include <windows.h>
@@ -9,17 +9,24 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/picture.h"
+#include "tools/picture.h"
 
 using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t ProgramClass[] = L"Kivotra";
+constexpr int WindowWaitMs = 10000;  // a cold Wine start of the program
 
 std::string Utf8(const std::wstring& text);
 int MillisecondsSince(Clock::time_point start);
 void Pause(int milliseconds);
 std::wstring ClassOf(HWND window);
 std::wstring TextOf(HWND window);
+
+// One line to standard output, flushed at once: the scripts act on each line
+// as it comes.
+void Print(const char* format, ...);
+// Scripts answer through marker files that the watchers poll.
+bool Exists(const std::wstring& path);
 
 // Every top-level window of the program's class.
 std::vector<HWND> ProgramWindows();

@@ -1,4 +1,4 @@
-#include "tests/e2e/picture.h"
+#include "tools/picture.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,0 +1,65 @@
+# Sourced by the scripts in scripts/ and by tests/e2e/e2e: Windows paths,
+# waiting for a program's line, and for scripts with a session of their own,
+# the build to measure, the session, and the end of everything they started,
+# however they exit.
+kivotra_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# KIVOTRA_BUILD_DIR counts from where the script was started, not the root.
+kivotra_started_in=$PWD
+
+# The path as Windows programs under Wine see it.
+windows_path() { local path; path=$(readlink -f "$1"); echo "Z:${path//\//\\}"; }
+
+# True once FILE has a line starting with LINE; false when PID ends without
+# writing it or SECONDS pass.
+wait_for_line() {  # FILE LINE PID SECONDS
+  for _ in $(seq $(($4 * 20))); do
+    grep -q "^$2" "$1" 2>/dev/null && return 0
+    kill -0 "$3" 2>/dev/null || break
+    sleep 0.05
+  done
+  grep -q "^$2" "$1" 2>/dev/null
+}
+
+# Sets `build`: KIVOTRA_BUILD_DIR, an existing windows build to measure, or
+# else the windows preset, built now if needed.
+bench_build() {
+  build=${KIVOTRA_BUILD_DIR:-}
+  if [ -n "$build" ]; then
+    build=$(cd "$kivotra_started_in" && cd "$build" && pwd)
+  else
+    (cd "$kivotra_root" && cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null)
+    build=$kivotra_root/build/windows
+  fi
+}
+
+kivotra_pids=()
+kivotra_session=
+stop_everything() {
+  local pid
+  for pid in "${kivotra_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [ -z "$kivotra_session" ] || "$kivotra_root/tests/env/session" stop "$kivotra_session" >/dev/null 2>&1 || true
+}
+# A process to end when the script exits, and one that has ended already
+# (so that its id, perhaps reused, is left alone).
+started() { kivotra_pids+=("$1"); }
+ended() {
+  local kept=() pid
+  for pid in "${kivotra_pids[@]}"; do [ "$pid" = "$1" ] || kept+=("$pid"); done
+  kivotra_pids=("${kept[@]}")
+}
+
+# Brings up a private session in DIR (display, audio server, Wine prefix),
+# enters it, and stops it on exit.
+start_session() {
+  kivotra_session=$1
+  trap stop_everything EXIT
+  "$kivotra_root/tests/e2e/session-start" "$kivotra_session"
+  . "$kivotra_session/env"
+}
+
+bench_machine() {
+  echo "machine: $(. /etc/os-release; echo "$PRETTY_NAME"), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
+}
+
+# User and system time from a /proc stat file, in clock ticks.
+cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "$1"; }

@@ -1,0 +1,189 @@
+// What the window draws: each view of the tone, the clicks from view to view,
+// the black frame each change starts from, and the quiet prompt.
+#include <string>
+
+#include "tests/e2e/driver.h"
+
+namespace {
+void PrintLinear(const Picture& picture) {
+  const LinearMeasure m = MeasureLinear(picture);
+  Print("linear tallest_column=%d tallest_top=%d highest_outside_90_92=%d", m.tallestColumn, m.tallestTop,
+        m.highestOutside);
+}
+
+void PrintBands(const Picture& picture) {
+  const BandMeasure m = MeasureBands(picture);
+  std::string tops;
+  for (int top : m.tops) tops += std::to_string(top) + " ";
+  Print("bands tallest=%d gaps_black=%d uniform=%d tops=%s", m.tallestBand, m.gapsBlack, m.barsUniform,
+        tops.c_str());
+}
+
+void PrintSpectrogram(const Picture& picture) {
+  const SpectrogramMeasure m = MeasureSpectrogram(picture);
+  Print("spectrogram filled_columns=%d rest_black=%d", m.filledColumns, m.restBlack);
+}
+
+void PrintWaveform(const Picture& picture) {
+  const WaveformMeasure m = MeasureWaveform(picture, TonePeriodColumns);
+  Print("waveform every_column_lit=%d amplitude_rows=%.1f fit=%.3f", m.everyColumnLit, m.amplitudeRows, m.fit);
+}
+
+// Which view a picture shows, judged by its layout alone.
+const char* ViewOf(const Picture& picture) {
+  if (LinearShowsTone(picture)) return "linear";
+  if (BandsShowTone(picture)) return "band";
+  if (SpectrogramGrowing(picture)) return "spectrogram";
+  if (WaveformShowsTone(picture)) return "waveform";
+  return "unknown";
+}
+
+bool AllBlack(const Picture& picture) {
+  for (uint32_t pixel : picture.pixels) {
+    if (pixel != 0) return false;
+  }
+  return true;
+}
+
+// Changes the view and has the window repaint at once, before the next tick
+// draws: the repaint shows the frame as the change left it. False when a tick
+// came first (it does, now and then: a tick is due every 25 ms).
+bool ClickShowsBlackFrame(HWND window) {
+  SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(368, 127));
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Picture picture;
+  return Grab(window, picture) && AllBlack(picture);
+}
+}  // namespace
+
+int ViewCommand(const std::wstring& exe, const std::wstring& view, const std::wstring& bitmap) {
+  struct ViewCheck {
+    const wchar_t* name;
+    int clicks;
+    bool (*passes)(const Picture&);
+    void (*print)(const Picture&);
+  };
+  static const ViewCheck checks[] = {
+      {L"linear", 0, LinearShowsTone, PrintLinear},
+      {L"band", 1, BandsShowTone, PrintBands},
+      {L"spectrogram", 2, SpectrogramGrowing, PrintSpectrogram},
+      {L"waveform", 3, WaveformShowsTone, PrintWaveform},
+  };
+  const ViewCheck* check = nullptr;
+  for (const ViewCheck& candidate : checks) {
+    if (view == candidate.name) check = &candidate;
+  }
+  if (check == nullptr) return 2;
+
+  Program program(exe);
+  HWND window = program.Window();
+  if (window == nullptr) return 1;
+  for (int i = 0; i < check->clicks; ++i) Click(window);
+
+  Picture picture;
+  const auto start = Clock::now();
+  const bool shown = WaitForPicture(window, picture, FirstSoundMs, check->passes);
+  Print("waited_ms=%d", MillisecondsSince(start));
+  check->print(picture);
+  if (!bitmap.empty()) SaveBitmap(picture, bitmap);
+  Check(shown, "the view shows the 1 kHz tone");
+
+  if (check->passes == LinearShowsTone) {
+    const LinearMeasure m = MeasureLinear(picture);
+    Check(m.tallestTop < 254, "the tone's linear bars are not clamped (choose a quieter tone otherwise)");
+  }
+  if (check->passes == BandsShowTone) {
+    const BandMeasure m = MeasureBands(picture);
+    Check(m.tops[15] < 254, "band 15 does not reach the clamp");
+  }
+  if (check->passes == SpectrogramGrowing && shown) {
+    // One new column a tick. Bounded by the time that really passed, so a
+    // busy machine that delays this driver cannot fail it.
+    const int before = MeasureSpectrogram(picture).filledColumns;
+    const auto start = Clock::now();
+    Pause(400);
+    Grab(window, picture);
+    const int elapsedMs = MillisecondsSince(start);
+    const SpectrogramMeasure after = MeasureSpectrogram(picture);
+    const int grown = after.filledColumns - before;
+    Print("spectrogram columns before=%d after_%dms=%d", before, elapsedMs, after.filledColumns);
+    Check(after.restBlack, "right of the newest column the frame stays black");
+    Check(grown >= 1 && grown <= elapsedMs / 25 + 2, "the spectrogram grows by one column a tick");
+  }
+  program.CloseAndCheck();
+  return Failures == 0 ? 0 : 1;
+}
+
+int BlackFrameCommand(const std::wstring& exe) {
+  Program program(exe);
+  HWND window = program.Window();
+  if (window == nullptr) return 1;
+  Picture picture;
+  Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), "the tone is drawn");
+  int seen[4] = {};  // black frames seen on entering each view
+  int tries = 0;
+  for (int round = 0; round < 10; ++round) {
+    for (int view = 1; view <= 4; ++view) {
+      ++tries;
+      if (ClickShowsBlackFrame(window)) ++seen[view % 4];
+      Pause(60);
+    }
+  }
+  Print("black frames on entering views 0..3: %d %d %d %d of 10 each", seen[0], seen[1], seen[2], seen[3]);
+  Check(seen[0] > 0 && seen[1] > 0 && seen[2] > 0 && seen[3] > 0, "every change of view starts from a black frame");
+  program.CloseAndCheck();
+  return Failures == 0 ? 0 : 1;
+}
+
+int CycleCommand(const std::wstring& exe) {
+  Program program(exe);
+  HWND window = program.Window();
+  if (window == nullptr) return 1;
+  Picture picture;
+  Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), "the program starts in the linear view");
+
+  const char* order[] = {"band", "spectrogram", "waveform", "linear", "band", "spectrogram"};
+  for (const char* expected : order) {
+    Click(window);
+    const auto start = Clock::now();
+    const bool reached = WaitForPicture(window, picture, 1000, [&](const Picture& p) {
+      return std::string(ViewOf(p)) == expected;
+    });
+    Print("click -> %s after %d ms", ViewOf(picture), MillisecondsSince(start));
+    Check(reached, (std::string("the release steps to the ") + expected + " view").c_str());
+    if (std::string(expected) == "spectrogram") {
+      // Entered on a cleared frame at the left edge: within the first frames
+      // only a few columns are drawn and nothing of the band view remains.
+      const SpectrogramMeasure m = MeasureSpectrogram(picture);
+      Print("spectrogram on entry: filled_columns=%d rest_black=%d", m.filledColumns, m.restBlack);
+      Check(m.filledColumns <= 12 && m.restBlack, "the spectrogram restarts at the left edge of a black frame");
+      Pause(600);  // let it grow, so that a restart is told apart from carrying on
+    }
+  }
+  program.CloseAndCheck();
+  return Failures == 0 ? 0 : 1;
+}
+
+int QuietPromptCommand(const std::wstring& exe) {
+  Program program(exe);
+  // The window appears as WM_CREATE ends, when the timer has just started.
+  HWND window = program.Window();
+  const auto firstTick = Clock::now();
+  if (window == nullptr) return 1;
+  CheckPromptBlinks(window, firstTick);  // the script starts the tone after it
+
+  Picture picture;
+  const bool tone = WaitForPicture(window, picture, FirstSoundMs + 2000, LinearShowsTone);
+  Check(tone, "the tone arrives");
+  Pause(50);  // a frame or two
+  const auto start = Clock::now();
+  int shownAfterTone = 0;
+  while (MillisecondsSince(start) < 1000) {  // longer than one blink cycle (0.8 s)
+    if (Grab(window, picture) && PromptShown(picture)) ++shownAfterTone;
+    Pause(5);
+  }
+  Print("prompt_frames_after_tone=%d", shownAfterTone);
+  Check(shownAfterTone == 0, "once the tone plays the prompt is gone within a frame or two");
+  program.CloseAndCheck();
+  return Failures == 0 ? 0 : 1;
+}
