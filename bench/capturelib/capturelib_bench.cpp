@@ -10,6 +10,7 @@
 #include "capturelib/fft.h"
 #include "capturelib/recorder.h"
 #include "capturelib/synthetic_backend.h"
+#include "tests/support/deterministic.h"
 
 namespace {
 
@@ -17,11 +18,8 @@ constexpr size_t N = SpectrumSamples;
 
 std::vector<float> Noise() {
   std::vector<float> input(N);
-  uint32_t state = 1;
-  for (float& value : input) {
-    state = state * 1664525u + 1013904223u;
-    value = static_cast<float>(static_cast<int32_t>(state) / 2147483648.0);
-  }
+  Lcg random{1};
+  for (float& value : input) value = static_cast<float>(static_cast<int32_t>(random.Next()) / 2147483648.0);
   return input;
 }
 

@@ -4,24 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 
+#include "tests/support/deterministic.h"
 #include "tests/visual/frame_fixture.h"
 #include "tests/visual/reference_renderers.h"
 #include "visual/renderers.h"
 
 namespace {
 
-struct Random {
-  uint32_t state;
-  uint32_t Next() { return state = state * 1664525u + 1013904223u; }
-  float Unit() { return static_cast<float>(Next() >> 8) / 16777216.0f; }
-};
-
 class AgainstReference : public FrameTest {
  protected:
   // Magnitudes spread over every height: most small, some past the clamps.
-  void RandomBins(Random& random) {
+  void RandomBins(Lcg& random) {
     const float scale = random.Unit() < 0.5f ? 0.02f : 0.3f;
     for (float& bin : bins) bin = random.Unit() * random.Unit() * scale;
   }
@@ -30,7 +24,7 @@ class AgainstReference : public FrameTest {
 };
 
 TEST_F(AgainstReference, LinearAndBandSpectra) {
-  Random random{42};
+  Lcg random{42};
   for (int round = 0; round < 200; ++round) {
     RandomBins(random);
     DrawLinearSpectrum(bins);
@@ -41,7 +35,7 @@ TEST_F(AgainstReference, LinearAndBandSpectra) {
 }
 
 TEST_F(AgainstReference, SpectrogramOverSeveralWraps) {
-  Random random{7};
+  Lcg random{7};
   std::vector<uint8_t> reference(FrameSize, 0);
   int referenceColumn = 0;
   ClearFrame();
@@ -55,7 +49,7 @@ TEST_F(AgainstReference, SpectrogramOverSeveralWraps) {
 }
 
 TEST_F(AgainstReference, Waveform) {
-  Random random{9};
+  Lcg random{9};
   std::vector<int16_t> samples(WaveformSampleCount);
   for (int round = 0; round < 200; ++round) {
     // Sines of random pitch and level, plus noise: long runs and short ones.
