@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 #include "capture/capture_library.h"
@@ -11,6 +10,7 @@
 #include "capturelib/recorder.h"
 #include "capturelib/synthetic_backend.h"
 #include "tests/support/deterministic.h"
+#include "tests/support/polling.h"
 
 namespace {
 
@@ -101,10 +101,7 @@ class Recording {
     SetRecordingBackendFactory([this] { return device_.CreateBackend(); });
     BASS_RecordInit(DefaultInputDevice);
     handle_ = BASS_RecordStart(44100, 1, 0, nullptr, nullptr);
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while ((BASS_ChannelGetLevel(handle_) & 0xFFFF) == 0 && std::chrono::steady_clock::now() < give_up) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    Eventually([this] { return (BASS_ChannelGetLevel(handle_) & 0xFFFF) != 0; }, std::chrono::seconds(2));
   }
   ~Recording() {
     BASS_RecordFree();

@@ -21,8 +21,11 @@
 
 #include "capture/capture_library.h"
 #include "capturelib/capturelib.h"
+#include "tests/support/polling.h"
 
 namespace {
+
+using std::chrono::seconds;
 
 constexpr uint32_t Frequency = 44100;
 constexpr double TonePeak = 16384.0;  // sox ... vol 0.5
@@ -70,17 +73,6 @@ void Say(const char* line) {
 
 uint32_t Level(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
 
-// Polls every 10 ms until ready() holds, for at most the given seconds.
-template <typename Ready>
-bool WaitFor(double seconds, Ready ready) {
-  const int64_t start = Now();
-  while (Milliseconds(Now() - start) < seconds * 1000.0) {
-    if (ready()) return true;
-    Sleep(10);
-  }
-  return ready();
-}
-
 // Largest |x[n+1] - 2 cos(w) x[n] + x[n-1]| over the samples: within a few
 // LSB for a continuous sine, hundreds where a sample is missing or repeated.
 double WorstRecurrence(const int16_t* samples, size_t count, double frequency) {
@@ -102,10 +94,11 @@ bool LooksLikeTone(const int16_t* samples, size_t count, double frequency) {
 
 bool CheckTone(uint32_t handle, double frequency) {
   // The first block takes 0.75-2 s under Wine's audio server.
-  if (!WaitFor(5.0, [&] { return Level(handle) >= 1000; })) return Fail("no tone recorded");
+  if (!Eventually([&] { return Level(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
   // Let the stream run clear of the tone's abrupt start.
   const size_t settled = StreamLength.load(std::memory_order_acquire) + Frequency / 10;
-  if (!WaitFor(3.0, [&] { return StreamLength.load(std::memory_order_acquire) >= settled + Frequency; })) {
+  if (!Eventually([&] { return StreamLength.load(std::memory_order_acquire) >= settled + Frequency; },
+                  seconds(3))) {
     return Fail("recording stopped");
   }
 
@@ -152,12 +145,12 @@ bool IsSilent(uint32_t handle) {
 }
 
 bool CheckLoss(uint32_t handle) {
-  if (!WaitFor(5.0, [&] { return Level(handle) >= 1000; })) return Fail("no tone recorded");
+  if (!Eventually([&] { return Level(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
   Say("recording");
-  if (!WaitFor(10.0, [&] { return IsSilent(handle); })) return Fail("no silence after the input went away");
+  if (!Eventually([&] { return IsSilent(handle); }, seconds(10))) return Fail("no silence after the input went away");
   Say("silent");
   const int64_t back = Now();
-  if (!WaitFor(20.0, [&] { return Level(handle) >= 1000; })) return Fail("recording did not resume");
+  if (!Eventually([&] { return Level(handle) >= 1000; }, seconds(20))) return Fail("recording did not resume");
   std::printf("tone back %.1f s after the silence was seen\n", Milliseconds(Now() - back) / 1000.0);
   Say("resumed");
   return true;

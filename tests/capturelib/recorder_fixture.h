@@ -14,17 +14,7 @@
 #include "capturelib/recorder.h"
 #include "capturelib/synthetic_backend.h"
 #include "tests/capturelib/fast_timing.h"
-
-// Polls until ready() holds; gives up after a generous 10 s.
-template <typename Ready>
-bool Eventually(Ready ready) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < give_up) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return ready();
-}
+#include "tests/support/polling.h"
 
 inline uint32_t LowLevel(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
 

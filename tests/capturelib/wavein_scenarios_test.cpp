@@ -15,6 +15,7 @@
 #include "capturelib/recorder.h"
 #include "capturelib/wavein_backend.h"
 #include "tests/capturelib/wavein_model.h"
+#include "tests/support/polling.h"
 
 namespace {
 
@@ -58,15 +59,6 @@ bool Silent(uint32_t handle) {
     if (sample != 0) return false;
   }
   return (BASS_ChannelGetLevel(handle) & 0xFFFF) == 0;
-}
-
-template <typename Ready>
-bool PollUntil(Clock::time_point give_up, Ready ready) {
-  while (Clock::now() < give_up) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(milliseconds(2));
-  }
-  return ready();
 }
 
 class WaveInScenario : public ::testing::TestWithParam<Scenario> {
