@@ -21,6 +21,7 @@
 
 #include "capture/capture_library.h"
 #include "capturelib/capturelib.h"
+#include "tests/support/capture_checks.h"
 #include "tests/support/polling.h"
 
 namespace {
@@ -29,7 +30,6 @@ using std::chrono::seconds;
 
 constexpr uint32_t Frequency = 44100;
 constexpr double TonePeak = 16384.0;  // sox ... vol 0.5
-constexpr double Pi = 3.14159265358979323846;
 constexpr uint32_t WaveformSamples = 736;
 
 // Everything the callback records, for the gap check.
@@ -73,21 +73,10 @@ void Say(const char* line) {
 
 uint32_t Level(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
 
-// Largest |x[n+1] - 2 cos(w) x[n] + x[n-1]| over the samples: within a few
-// LSB for a continuous sine, hundreds where a sample is missing or repeated.
-double WorstRecurrence(const int16_t* samples, size_t count, double frequency) {
-  const double two_cos = 2.0 * std::cos(2.0 * Pi * frequency / Frequency);
-  double worst = 0.0;
-  for (size_t n = 1; n + 1 < count; ++n) {
-    worst = std::max(worst, std::fabs(samples[n + 1] - two_cos * samples[n] + samples[n - 1]));
-  }
-  return worst;
-}
-
 bool LooksLikeTone(const int16_t* samples, size_t count, double frequency) {
   int peak = 0;
   for (size_t n = 0; n < count; ++n) peak = std::max(peak, std::abs(static_cast<int>(samples[n])));
-  const double residual = WorstRecurrence(samples, count, frequency);
+  const double residual = WorstRecurrence(samples, count, frequency, Frequency);
   std::printf("samples: peak %d, worst recurrence residual %.1f\n", peak, residual);
   return std::fabs(peak - TonePeak) <= 0.1 * TonePeak && residual <= 16.0;
 }
@@ -129,19 +118,10 @@ bool CheckTone(uint32_t handle, double frequency) {
               ages[ages.size() / 2], ages[ages.size() * 95 / 100], ages.back());
 
   const size_t end = StreamLength.load(std::memory_order_acquire);
-  const double residual = WorstRecurrence(Stream.data() + settled, end - settled, frequency);
+  const double residual = WorstRecurrence(Stream.data() + settled, end - settled, frequency, Frequency);
   std::printf("stream: %zu samples checked, worst recurrence residual %.1f\n", end - settled, residual);
   if (residual > 16.0) return Fail("the recorded stream has gaps");
   return true;
-}
-
-bool IsSilent(uint32_t handle) {
-  float bins[1024];
-  int16_t samples[WaveformSamples];
-  if (BASS_ChannelGetData(handle, bins, BASS_DATA_FFT2048) != 4096) return false;
-  if (BASS_ChannelGetData(handle, samples, sizeof samples) != sizeof samples) return false;
-  return Level(handle) == 0 && std::all_of(bins, bins + 1024, [](float bin) { return bin == 0.0f; }) &&
-         std::all_of(samples, samples + WaveformSamples, [](int16_t sample) { return sample == 0; });
 }
 
 bool CheckLoss(uint32_t handle) {

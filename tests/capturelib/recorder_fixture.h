@@ -14,20 +14,10 @@
 #include "capturelib/recorder.h"
 #include "capturelib/synthetic_backend.h"
 #include "tests/capturelib/fast_timing.h"
+#include "tests/support/capture_checks.h"
 #include "tests/support/polling.h"
 
 inline uint32_t LowLevel(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
-
-// Largest |x[n+1] - 2 cos(w) x[n] + x[n-1]|: within 2 for an unbroken
-// rounded sine, far more where samples are missing, repeated or torn.
-inline double WorstRecurrence(const std::vector<int16_t>& samples, double frequency, double rate) {
-  const double two_cos = 2.0 * std::cos(2.0 * 3.14159265358979323846 * frequency / rate);
-  double worst = 0.0;
-  for (size_t n = 1; n + 1 < samples.size(); ++n) {
-    worst = std::max(worst, std::fabs(samples[n + 1] - two_cos * samples[n] + samples[n - 1]));
-  }
-  return worst;
-}
 
 // Waits until a whole FFT's worth of samples has been recorded.
 inline bool FullHistory(uint32_t handle) {
