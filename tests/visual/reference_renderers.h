@@ -32,6 +32,12 @@ inline std::vector<uint8_t> ReferenceLinear(const float* bins) {
   return frame;
 }
 
+// A band's height before truncation and clamping: its total, corrected by
+// log10(10 + the number of bins summed).
+inline double BandValue(double sum, int binCount) {
+  return std::sqrt(sum / std::log10(static_cast<double>(10 + binCount))) * 1.7 * 255 - 4;
+}
+
 inline std::vector<uint8_t> ReferenceBands(const float* bins) {
   std::vector<uint8_t> frame(FrameSize, 0);
   int b0 = 0;
@@ -40,9 +46,9 @@ inline std::vector<uint8_t> ReferenceBands(const float* bins) {
     int b1 = static_cast<int>(std::pow(2.0, x * 10 / 27.0));
     if (b1 > 1023) b1 = 1023;
     if (b1 <= b0) b1 = b0 + 1;
-    const int sc = 10 + b1 - b0;
+    const int width = b1 - b0;
     for (; b0 < b1; ++b0) sum = sum + bins[b0 + 1];
-    int h = static_cast<int>(std::sqrt(sum / std::log10(static_cast<double>(sc))) * 1.7 * 255 - 4);
+    int h = static_cast<int>(BandValue(sum, width));
     if (h > 255) h = 255;
     for (int r = std::min(h, 254); r >= 0; --r)
       for (int column = 26 * x; column <= 26 * x + 22; ++column) Put(frame, column, r, r + 1);
