@@ -1,6 +1,5 @@
-// The renderers draw row by row for speed. Here each is checked against a
-// plain transcription of its drawing rules, pixel by pixel and column by
-// column, on many random inputs.
+// The renderers draw row by row for speed. Here each is checked against the
+// plain transcription of its drawing rules, on many random inputs.
 #include <gtest/gtest.h>
 
 #include <cmath>
