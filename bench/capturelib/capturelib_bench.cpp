@@ -9,6 +9,7 @@
 #include "capturelib/fft.h"
 #include "capturelib/recorder.h"
 #include "capturelib/synthetic_backend.h"
+#include "tests/support/capture_checks.h"
 #include "tests/support/deterministic.h"
 #include "tests/support/polling.h"
 
@@ -101,7 +102,7 @@ class Recording {
     SetRecordingBackendFactory([this] { return device_.CreateBackend(); });
     BASS_RecordInit(DefaultInputDevice);
     handle_ = BASS_RecordStart(44100, 1, 0, nullptr, nullptr);
-    Eventually([this] { return (BASS_ChannelGetLevel(handle_) & 0xFFFF) != 0; }, std::chrono::seconds(2));
+    Eventually([this] { return LowLevel(handle_) != 0; }, std::chrono::seconds(2));
   }
   ~Recording() {
     BASS_RecordFree();

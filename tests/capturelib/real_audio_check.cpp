@@ -71,8 +71,6 @@ void Say(const char* line) {
   std::fflush(stdout);
 }
 
-uint32_t Level(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
-
 bool LooksLikeTone(const int16_t* samples, size_t count, double frequency) {
   int peak = 0;
   for (size_t n = 0; n < count; ++n) peak = std::max(peak, std::abs(static_cast<int>(samples[n])));
@@ -83,7 +81,7 @@ bool LooksLikeTone(const int16_t* samples, size_t count, double frequency) {
 
 bool CheckTone(uint32_t handle, double frequency) {
   // The first block takes 0.75-2 s under Wine's audio server.
-  if (!Eventually([&] { return Level(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
+  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
   // Let the stream run clear of the tone's abrupt start.
   const size_t settled = StreamLength.load(std::memory_order_acquire) + Frequency / 10;
   if (!Eventually([&] { return StreamLength.load(std::memory_order_acquire) >= settled + Frequency; },
@@ -98,7 +96,7 @@ bool CheckTone(uint32_t handle, double frequency) {
   std::printf("FFT peak at bin %zu (%.4f)\n", peak_bin, bins[peak_bin]);
   if (peak_bin != expected_bin && peak_bin != expected_bin + 1) return Fail("FFT peak in the wrong bin");
 
-  const uint32_t level = Level(handle);
+  const uint32_t level = LowLevel(handle);
   std::printf("level %u\n", level);
   if (std::fabs(level - TonePeak) > 0.1 * TonePeak) return Fail("level is not the tone's peak");
 
@@ -125,12 +123,12 @@ bool CheckTone(uint32_t handle, double frequency) {
 }
 
 bool CheckLoss(uint32_t handle) {
-  if (!Eventually([&] { return Level(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
+  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
   Say("recording");
   if (!Eventually([&] { return IsSilent(handle); }, seconds(10))) return Fail("no silence after the input went away");
   Say("silent");
   const int64_t back = Now();
-  if (!Eventually([&] { return Level(handle) >= 1000; }, seconds(20))) return Fail("recording did not resume");
+  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(20))) return Fail("recording did not resume");
   std::printf("tone back %.1f s after the silence was seen\n", Milliseconds(Now() - back) / 1000.0);
   Say("resumed");
   return true;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -16,8 +15,6 @@
 #include "tests/capturelib/fast_timing.h"
 #include "tests/support/capture_checks.h"
 #include "tests/support/polling.h"
-
-inline uint32_t LowLevel(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
 
 // Waits until a whole FFT's worth of samples has been recorded.
 inline bool FullHistory(uint32_t handle) {

@@ -9,6 +9,9 @@
 
 #include "capture/capture_library.h"
 
+// The (mono) input's level: the low 16 bits.
+inline uint32_t LowLevel(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
+
 // Silence in every form the program asks for, each exactly 0: the spectrum,
 // the newest 2,048 samples (all the spectrum is made of) and the level.
 inline bool IsSilent(uint32_t handle) {
