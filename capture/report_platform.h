@@ -9,7 +9,8 @@ constexpr uint32_t ErrorIconStyle = 0x10;  // MB_ICONERROR with the single OK bu
 // MessageBoxW: shows the box and waits for the user to close it.
 void ShowMessageBox(void* owner, const char16_t* text, const char16_t* caption, uint32_t style);
 
-// wvsprintfW into buffer (at most 1,024 characters are written).
+// wvsprintfW into buffer, which FormatText makes 65,536 characters long;
+// wvsprintfW itself writes at most 1,024 of them, the closing NUL included.
 void FormatIntoBuffer(char16_t* buffer, const char16_t* format, const uintptr_t* arguments);
 
 // Ends the process at once with the given status; never returns.

@@ -16,7 +16,7 @@ constexpr int BarWidth = 23;
 struct Band {
   int firstBin;
   int lastBin;
-  double widthCorrection;  // log10 of the band's width plus 10
+  double widthCorrection;  // log10(10 + the band's bin count)
 };
 
 struct BandTable {

@@ -34,8 +34,6 @@ struct ColumnRuns {
     high[column] = static_cast<int8_t>(highRow - 128);
   }
   void SetEmpty(int column) { Set(column, FrameHeight, 0); }
-  int LowRow(int column) const { return low[column] + 128; }
-  int HighRow(int column) const { return high[column] + 128; }
 };
 
 // Rewrites rows firstRow..lastRow whole: each pixel on its column's run gets

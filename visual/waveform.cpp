@@ -25,17 +25,18 @@ void DrawWaveform(const int16_t* samples) {
   ColumnRuns runs;
   int32_t pen = SampleRow(samples[0]);
   runs.Set(0, pen, pen);
+  int32_t bottom = pen, top = pen;  // the rows the trace spans
   for (int x = 1; x < WaveformSampleCount; ++x) {
     const int32_t row = SampleRow(samples[x]);
     int32_t low = row, high = row;
     if (pen < row) low = pen + 1;
     if (pen > row) high = pen - 1;
     runs.Set(x, low, high);
+    bottom = std::min(bottom, low);
+    top = std::max(top, high);
     pen = row;
   }
 
-  // The frame is clear, so rewriting the rows the trace spans changes only its pixels.
-  const int bottom = *std::min_element(runs.low, runs.low + FrameWidth) + 128;
-  const int top = *std::max_element(runs.high, runs.high + FrameWidth) + 128;
+  // The frame is clear, so rewriting those rows changes only the trace's pixels.
   DrawColumnRuns(runs, TraceRowValues, bottom, top);
 }

@@ -3,13 +3,15 @@
 
 #include <chrono>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 #include "capture/capture_library.h"
 #include "capturelib/fft.h"
 #include "capturelib/recorder.h"
 #include "capturelib/backends/synthetic_for_tests.h"
+#include "tests/support/capture_checks.h"
+#include "tests/support/deterministic.h"
+#include "tests/support/polling.h"
 
 namespace {
 
@@ -17,11 +19,8 @@ constexpr size_t N = SpectrumSamples;
 
 std::vector<float> Noise() {
   std::vector<float> input(N);
-  uint32_t state = 1;
-  for (float& value : input) {
-    state = state * 1664525u + 1013904223u;
-    value = static_cast<float>(static_cast<int32_t>(state) / 2147483648.0);
-  }
+  Lcg random{1};
+  for (float& value : input) value = static_cast<float>(static_cast<int32_t>(random.Next()) / 2147483648.0);
   return input;
 }
 
@@ -103,10 +102,7 @@ class Recording {
     SetRecordingBackendFactory([this] { return device_.CreateBackend(); });
     BASS_RecordInit(DefaultInputDevice);
     handle_ = BASS_RecordStart(44100, 1, 0, nullptr, nullptr);
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while ((BASS_ChannelGetLevel(handle_) & 0xFFFF) == 0 && std::chrono::steady_clock::now() < give_up) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    Eventually([this] { return LowLevel(handle_) != 0; }, std::chrono::seconds(2));
   }
   ~Recording() {
     BASS_RecordFree();

@@ -85,13 +85,6 @@ TEST_F(RecordingTest, TheReportUsesTheFixedFormatWithASignedCode) {
   }
 }
 
-TEST_F(RecordingTest, ANegativeCodeIsShownWithALeadingMinus) {
-  Doubles.init_result = 0;
-  Doubles.error_code = -1;
-  StartCaptureExitStatus();
-  EXPECT_EQ(Doubles.Find("MessageBox")->text, u"Can't initialize device\r\n(error code: -1)");
-}
-
 TEST_F(RecordingTest, StopCaptureFreesTheRecording) {
   StopCapture();
   EXPECT_EQ(Doubles.Names(), (std::vector<std::string>{"RecordFree"}));

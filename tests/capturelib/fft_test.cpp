@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "capturelib/turn_trig.h"
+#include "tests/support/deterministic.h"
 
 namespace {
 
@@ -172,18 +172,9 @@ TEST(HannSpectrum, SilenceReadsExactlyZero) {
 TEST(HannSpectrum, IsBitIdenticalOnEveryTarget) {
   // Computed once on Linux x86-64; the 32-bit Windows build must agree to the bit.
   std::vector<int16_t> samples(N);
-  uint32_t state = 12345;
-  for (int16_t& sample : samples) {
-    state = state * 1664525u + 1013904223u;
-    sample = static_cast<int16_t>(state >> 16);
-  }
-  uint64_t hash = 14695981039346656037ull;
-  for (float magnitude : SpectrumOf(samples)) {
-    uint32_t bits;
-    std::memcpy(&bits, &magnitude, sizeof bits);
-    hash = (hash ^ bits) * 1099511628211ull;
-  }
-  EXPECT_EQ(hash, 3950201350973567894ull);
+  Lcg random{12345};
+  for (int16_t& sample : samples) sample = random.Sample();
+  EXPECT_EQ(Fnv1a(SpectrumOf(samples).data(), SpectrumBins), 3950201350973567894ull);
 }
 
 }  // namespace

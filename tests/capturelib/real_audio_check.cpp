@@ -21,12 +21,15 @@
 
 #include "capture/capture_library.h"
 #include "capturelib/contract.h"
+#include "tests/support/capture_checks.h"
+#include "tests/support/polling.h"
 
 namespace {
 
+using std::chrono::seconds;
+
 constexpr uint32_t Frequency = 44100;
 constexpr double TonePeak = 16384.0;  // sox ... vol 0.5
-constexpr double Pi = 3.14159265358979323846;
 constexpr uint32_t WaveformSamples = 736;
 
 // Everything the callback records, for the gap check.
@@ -68,44 +71,21 @@ void Say(const char* line) {
   std::fflush(stdout);
 }
 
-uint32_t Level(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
-
-// Polls every 10 ms until ready() holds, for at most the given seconds.
-template <typename Ready>
-bool WaitFor(double seconds, Ready ready) {
-  const int64_t start = Now();
-  while (Milliseconds(Now() - start) < seconds * 1000.0) {
-    if (ready()) return true;
-    Sleep(10);
-  }
-  return ready();
-}
-
-// Largest |x[n+1] - 2 cos(w) x[n] + x[n-1]| over the samples: within a few
-// LSB for a continuous sine, hundreds where a sample is missing or repeated.
-double WorstRecurrence(const int16_t* samples, size_t count, double frequency) {
-  const double two_cos = 2.0 * std::cos(2.0 * Pi * frequency / Frequency);
-  double worst = 0.0;
-  for (size_t n = 1; n + 1 < count; ++n) {
-    worst = std::max(worst, std::fabs(samples[n + 1] - two_cos * samples[n] + samples[n - 1]));
-  }
-  return worst;
-}
-
 bool LooksLikeTone(const int16_t* samples, size_t count, double frequency) {
   int peak = 0;
   for (size_t n = 0; n < count; ++n) peak = std::max(peak, std::abs(static_cast<int>(samples[n])));
-  const double residual = WorstRecurrence(samples, count, frequency);
+  const double residual = WorstRecurrence(samples, count, frequency, Frequency);
   std::printf("samples: peak %d, worst recurrence residual %.1f\n", peak, residual);
   return std::fabs(peak - TonePeak) <= 0.1 * TonePeak && residual <= 16.0;
 }
 
 bool CheckTone(uint32_t handle, double frequency) {
   // The first block takes 0.75-2 s under Wine's audio server.
-  if (!WaitFor(5.0, [&] { return Level(handle) >= 1000; })) return Fail("no tone recorded");
+  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
   // Let the stream run clear of the tone's abrupt start.
   const size_t settled = StreamLength.load(std::memory_order_acquire) + Frequency / 10;
-  if (!WaitFor(3.0, [&] { return StreamLength.load(std::memory_order_acquire) >= settled + Frequency; })) {
+  if (!Eventually([&] { return StreamLength.load(std::memory_order_acquire) >= settled + Frequency; },
+                  seconds(3))) {
     return Fail("recording stopped");
   }
 
@@ -116,7 +96,7 @@ bool CheckTone(uint32_t handle, double frequency) {
   std::printf("FFT peak at bin %zu (%.4f)\n", peak_bin, bins[peak_bin]);
   if (peak_bin != expected_bin && peak_bin != expected_bin + 1) return Fail("FFT peak in the wrong bin");
 
-  const uint32_t level = Level(handle);
+  const uint32_t level = LowLevel(handle);
   std::printf("level %u\n", level);
   if (std::fabs(level - TonePeak) > 0.1 * TonePeak) return Fail("level is not the tone's peak");
 
@@ -136,28 +116,19 @@ bool CheckTone(uint32_t handle, double frequency) {
               ages[ages.size() / 2], ages[ages.size() * 95 / 100], ages.back());
 
   const size_t end = StreamLength.load(std::memory_order_acquire);
-  const double residual = WorstRecurrence(Stream.data() + settled, end - settled, frequency);
+  const double residual = WorstRecurrence(Stream.data() + settled, end - settled, frequency, Frequency);
   std::printf("stream: %zu samples checked, worst recurrence residual %.1f\n", end - settled, residual);
   if (residual > 16.0) return Fail("the recorded stream has gaps");
   return true;
 }
 
-bool IsSilent(uint32_t handle) {
-  float bins[1024];
-  int16_t samples[WaveformSamples];
-  if (BASS_ChannelGetData(handle, bins, BASS_DATA_FFT2048) != 4096) return false;
-  if (BASS_ChannelGetData(handle, samples, sizeof samples) != sizeof samples) return false;
-  return Level(handle) == 0 && std::all_of(bins, bins + 1024, [](float bin) { return bin == 0.0f; }) &&
-         std::all_of(samples, samples + WaveformSamples, [](int16_t sample) { return sample == 0; });
-}
-
 bool CheckLoss(uint32_t handle) {
-  if (!WaitFor(5.0, [&] { return Level(handle) >= 1000; })) return Fail("no tone recorded");
+  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
   Say("recording");
-  if (!WaitFor(10.0, [&] { return IsSilent(handle); })) return Fail("no silence after the input went away");
+  if (!Eventually([&] { return IsSilent(handle); }, seconds(10))) return Fail("no silence after the input went away");
   Say("silent");
   const int64_t back = Now();
-  if (!WaitFor(20.0, [&] { return Level(handle) >= 1000; })) return Fail("recording did not resume");
+  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(20))) return Fail("recording did not resume");
   std::printf("tone back %.1f s after the silence was seen\n", Milliseconds(Now() - back) / 1000.0);
   Say("resumed");
   return true;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -14,30 +13,8 @@
 #include "capturelib/recorder.h"
 #include "capturelib/backends/synthetic_for_tests.h"
 #include "tests/capturelib/fast_timing.h"
-
-// Polls until ready() holds; gives up after a generous 10 s.
-template <typename Ready>
-bool Eventually(Ready ready) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < give_up) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return ready();
-}
-
-inline uint32_t LowLevel(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
-
-// Largest |x[n+1] - 2 cos(w) x[n] + x[n-1]|: within 2 for an unbroken
-// rounded sine, far more where samples are missing, repeated or torn.
-inline double WorstRecurrence(const std::vector<int16_t>& samples, double frequency, double rate) {
-  const double two_cos = 2.0 * std::cos(2.0 * 3.14159265358979323846 * frequency / rate);
-  double worst = 0.0;
-  for (size_t n = 1; n + 1 < samples.size(); ++n) {
-    worst = std::max(worst, std::fabs(samples[n + 1] - two_cos * samples[n] + samples[n - 1]));
-  }
-  return worst;
-}
+#include "tests/support/capture_checks.h"
+#include "tests/support/polling.h"
 
 // Waits until a whole FFT's worth of samples has been recorded.
 inline bool FullHistory(uint32_t handle) {

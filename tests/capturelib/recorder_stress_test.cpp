@@ -23,7 +23,7 @@ TEST_F(RecorderTest, PollingAtFullSpeedWhileRecordingNeverSeesTornData) {
     const auto until = std::chrono::steady_clock::now() + PollingTime;
     while (std::chrono::steady_clock::now() < until) {
       BASS_ChannelGetData(handle, samples.data(), 1472);
-      if (WorstRecurrence(samples, 1000, 44100) > 2.5) ++torn;
+      if (WorstRecurrence(samples.data(), samples.size(), 1000, 44100) > 2.5) ++torn;
       BASS_ChannelGetData(handle, bins, BASS_DATA_FFT2048);
       const size_t peak = std::max_element(bins + 1, bins + 1024) - bins;
       if (peak != 46 && peak != 47) ++torn;

@@ -15,6 +15,8 @@
 #include "capturelib/recorder.h"
 #include "capturelib/backends/wavein_backend.h"
 #include "tests/capturelib/wavein_model.h"
+#include "tests/support/capture_checks.h"
+#include "tests/support/polling.h"
 
 namespace {
 
@@ -51,25 +53,6 @@ double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
 }
 
 bool Audible(uint32_t handle) { return (BASS_ChannelGetLevel(handle) & 0xFFFF) >= 1000; }
-
-// Silence in both forms the program asks for: samples and the level.
-bool Silent(uint32_t handle) {
-  int16_t samples[736];
-  if (BASS_ChannelGetData(handle, samples, sizeof samples) != sizeof samples) return false;
-  for (int16_t sample : samples) {
-    if (sample != 0) return false;
-  }
-  return (BASS_ChannelGetLevel(handle) & 0xFFFF) == 0;
-}
-
-template <typename Ready>
-bool PollUntil(Clock::time_point give_up, Ready ready) {
-  while (Clock::now() < give_up) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(milliseconds(2));
-  }
-  return ready();
-}
 
 class WaveInScenario : public ::testing::TestWithParam<Scenario> {
  protected:
@@ -112,7 +95,7 @@ TEST_P(WaveInScenario, ServesSilenceNeverSpinsKeepsOneHandleAndResumes) {
   ASSERT_TRUE(PollUntil(began + FaultAt, [&] { return Audible(handle); })) << "records before the fault";
 
   // Silence soon after the last real sample.
-  const bool silenced = PollUntil(began + FaultAt + milliseconds(1000), [&] { return Silent(handle); });
+  const bool silenced = PollUntil(began + FaultAt + milliseconds(1000), [&] { return IsSilent(handle); });
   const double silence_ms = MillisecondsBetween(model->Read().last_real_block, Clock::now());
   EXPECT_TRUE(silenced) << "silence while the device is gone";
   EXPECT_LE(silence_ms, 300) << "silence within 300 ms of the last real sample";

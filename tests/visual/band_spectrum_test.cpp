@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "tests/visual/frame_fixture.h"
+#include "tests/visual/reference_renderers.h"
 #include "visual/renderers.h"
 
 namespace {
@@ -68,13 +69,14 @@ TEST_F(BandSpectrum, WidthCorrectionUsesTheBandsBinCount) {
   bins[11] = bins[12] = bins[13] = 0.01f;
   DrawBandSpectrum(bins);
   const float sum = 0.01f + 0.01f + 0.01f;
-  EXPECT_EQ(BarRows(10), static_cast<int>(std::sqrt(sum / std::log10(13.0)) * 1.7 * 255 - 4) + 1);
+  EXPECT_EQ(BarRows(10), static_cast<int>(BandValue(sum, 3)) + 1);
 }
 
 TEST_F(BandSpectrum, SmallestVisibleBarIsOneRow) {
   // A value of -0.5 truncates to height 0, a single row.
-  const double target = 3.5 / 433.5;  // sqrt(sum / log10(11)) for value -0.5
+  const double target = 3.5 / 433.5;
   bins[1] = static_cast<float>(target * target * std::log10(11.0));
+  ASSERT_NEAR(BandValue(bins[1], 1), -0.5, 1e-6);
   DrawBandSpectrum(bins);
   EXPECT_EQ(BarRows(0), 1);
 }
@@ -86,10 +88,10 @@ TEST_F(BandSpectrum, SumIsRoundedToFloatAfterEveryAddition) {
   bins[793] = 0.401609808f;  // height 173.9995 as a float total, 174.0002 as a double one
   for (int bin = 794; bin <= 1023; ++bin) bins[bin] = 1.25e-8f;
   DrawBandSpectrum(bins);
-  const double floatHeight = std::sqrt(bins[793] / std::log10(241.0)) * 1.7 * 255 - 4;
+  const double floatHeight = BandValue(bins[793], 231);
   double doubleSum = bins[793];
   for (int bin = 794; bin <= 1023; ++bin) doubleSum += bins[bin];
-  const double doubleHeight = std::sqrt(doubleSum / std::log10(241.0)) * 1.7 * 255 - 4;
+  const double doubleHeight = BandValue(doubleSum, 231);
   ASSERT_NE(static_cast<int>(floatHeight), static_cast<int>(doubleHeight)) << "input does not tell the sums apart";
   EXPECT_EQ(BarRows(27), static_cast<int>(floatHeight) + 1);
 }

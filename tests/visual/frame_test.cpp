@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/visual/frame_fixture.h"
+#include "visual/drawing.h"
 
 using FrameBuffer = FrameTest;
 
@@ -10,12 +11,20 @@ TEST_F(FrameBuffer, ClearFrameBlackensEveryByteAndNothingElse) {
 }
 
 TEST_F(FrameBuffer, RowZeroIsTheBottomAndRowsLieBackToBack) {
-  ClearFrame();
-  FrameBits[0 * FrameWidth + 0] = 9;      // bottom-left
-  FrameBits[254 * FrameWidth + 735] = 7;  // top-right
+  // Through the row writer every view but the spectrogram draws with: one
+  // pixel per column, climbing from bottom-left to top-right, valued row + 1.
+  ColumnRuns runs;
+  RowValues rowValues;
+  for (int row = 0; row < FrameHeight; ++row) rowValues[row] = static_cast<uint8_t>(row + 1);
+  for (int column = 0; column < FrameWidth; ++column) runs.Set(column, column * 254 / 735, column * 254 / 735);
+  DrawColumnRuns(runs, rowValues, 0, FrameHeight - 1);
   EXPECT_EQ(FrameSize, 187680u);
-  EXPECT_EQ(FrameBits[0], 9);
-  EXPECT_EQ(FrameBits[187679], 7);
+  EXPECT_EQ(FrameBits[0], 1);         // bottom-left
+  EXPECT_EQ(FrameBits[187679], 255);  // top-right
+  for (std::size_t i = 0; i < FrameSize; ++i) {
+    const int row = static_cast<int>(i / 736), column = static_cast<int>(i % 736);
+    ASSERT_EQ(FrameBits[i], row == column * 254 / 735 ? row + 1 : 0) << "byte " << i;
+  }
 }
 
 TEST_F(FrameBuffer, ClearFrameWithoutSurfaceDoesNothing) {

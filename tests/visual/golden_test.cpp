@@ -5,24 +5,11 @@
 
 #include <cstdint>
 
+#include "tests/support/deterministic.h"
 #include "tests/visual/frame_fixture.h"
 #include "visual/renderers.h"
 
 namespace {
-
-// Deterministic inputs without the C library's maths, which differs between
-// targets in the last bit.
-struct Lcg {
-  uint32_t state;
-  uint32_t Next() { return state = state * 1664525u + 1013904223u; }
-  float Magnitude(float scale) { return static_cast<float>(Next() >> 8) / 16777216.0f * scale; }
-};
-
-uint64_t Fnv1a(const uint8_t* bytes, std::size_t size) {
-  uint64_t hash = 14695981039346656037ull;
-  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
-  return hash;
-}
 
 class Golden : public FrameTest {
  protected:
@@ -30,7 +17,7 @@ class Golden : public FrameTest {
 
   void RandomBins(uint32_t seed, float scale) {
     Lcg lcg{seed};
-    for (float& bin : bins) bin = lcg.Magnitude(scale);
+    for (float& bin : bins) bin = lcg.Unit() * scale;
   }
 
   float bins[FftBinCount] = {};
@@ -68,7 +55,7 @@ TEST_F(Golden, Spectrogram) {
 TEST_F(Golden, Waveform) {
   Lcg lcg{4};
   std::vector<int16_t> samples(WaveformSampleCount);
-  for (int16_t& sample : samples) sample = static_cast<int16_t>(lcg.Next() >> 16);
+  for (int16_t& sample : samples) sample = lcg.Sample();
   ClearFrame();
   DrawWaveform(samples.data());
   EXPECT_EQ(FrameHash(), 0x5ff789f4110ddaddull);
