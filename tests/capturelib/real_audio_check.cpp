@@ -81,7 +81,7 @@ bool LooksLikeTone(const int16_t* samples, size_t count, double frequency) {
 
 bool CheckTone(uint32_t handle, double frequency) {
   // The first block takes 0.75-2 s under Wine's audio server.
-  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
+  if (!Eventually([&] { return IsAudible(handle); }, seconds(5))) return Fail("no tone recorded");
   // Let the stream run clear of the tone's abrupt start.
   const size_t settled = StreamLength.load(std::memory_order_acquire) + Frequency / 10;
   if (!Eventually([&] { return StreamLength.load(std::memory_order_acquire) >= settled + Frequency; },
@@ -123,12 +123,12 @@ bool CheckTone(uint32_t handle, double frequency) {
 }
 
 bool CheckLoss(uint32_t handle) {
-  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(5))) return Fail("no tone recorded");
+  if (!Eventually([&] { return IsAudible(handle); }, seconds(5))) return Fail("no tone recorded");
   Say("recording");
   if (!Eventually([&] { return IsSilent(handle); }, seconds(10))) return Fail("no silence after the input went away");
   Say("silent");
   const int64_t back = Now();
-  if (!Eventually([&] { return LowLevel(handle) >= 1000; }, seconds(20))) return Fail("recording did not resume");
+  if (!Eventually([&] { return IsAudible(handle); }, seconds(20))) return Fail("recording did not resume");
   std::printf("tone back %.1f s after the silence was seen\n", Milliseconds(Now() - back) / 1000.0);
   Say("resumed");
   return true;

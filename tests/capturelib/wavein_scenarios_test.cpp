@@ -52,8 +52,6 @@ double MillisecondsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-bool Audible(uint32_t handle) { return (BASS_ChannelGetLevel(handle) & 0xFFFF) >= 1000; }
-
 class WaveInScenario : public ::testing::TestWithParam<Scenario> {
  protected:
   void SetUp() override {
@@ -92,7 +90,7 @@ TEST_P(WaveInScenario, ServesSilenceNeverSpinsKeepsOneHandleAndResumes) {
   ASSERT_NE(BASS_RecordInit(DefaultInputDevice), 0);
   uint32_t handle = BASS_RecordStart(44100, 1, 0, nullptr, nullptr);
   ASSERT_NE(handle, 0u) << BASS_ErrorGetCode();
-  ASSERT_TRUE(PollUntil(began + FaultAt, [&] { return Audible(handle); })) << "records before the fault";
+  ASSERT_TRUE(PollUntil(began + FaultAt, [&] { return IsAudible(handle); })) << "records before the fault";
 
   // Silence soon after the last real sample.
   const bool silenced = PollUntil(began + FaultAt + milliseconds(1000), [&] { return IsSilent(handle); });
@@ -128,7 +126,7 @@ TEST_P(WaveInScenario, ServesSilenceNeverSpinsKeepsOneHandleAndResumes) {
 
   // Recording comes back by itself soon after the device does.
   const auto back_from = std::max(Clock::now(), began + ReturnAt);
-  const bool resumed = PollUntil(back_from + std::chrono::seconds(5), [&] { return Audible(handle); });
+  const bool resumed = PollUntil(back_from + std::chrono::seconds(5), [&] { return IsAudible(handle); });
   const double resume_ms = MillisecondsBetween(back_from, Clock::now());
 
   const double free_ms = TimedFree();

@@ -11,6 +11,9 @@
 
 // The (mono) input's level: the low 16 bits.
 inline uint32_t LowLevel(uint32_t handle) { return BASS_ChannelGetLevel(handle) & 0xFFFF; }
+// Loud enough that the program counts it as sound (its quiet prompt waits
+// for a level below 1000).
+inline bool IsAudible(uint32_t handle) { return LowLevel(handle) >= 1000; }
 
 // Silence in every form the program asks for, each exactly 0: the spectrum,
 // the newest 2,048 samples (all the spectrum is made of) and the level.
