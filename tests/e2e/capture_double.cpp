@@ -11,7 +11,12 @@
 // With KIVOTRA_CAPTURE_LOG set, each call is logged with its time. The log,
 // written when the recording is freed and again when the process ends, has a
 // line "frequency F" and then "TICKS NAME" per call, TICKS from
-// QueryPerformanceCounter.
+// QueryPerformanceCounter; the data calls also log "TICKS NAME-end" when they
+// return.
+//
+// With KIVOTRA_CAPTURE_HOLD_MS=N each data call (BASS_ChannelGetData and
+// BASS_ChannelGetLevel) sleeps N ms before it answers, so that a tick is
+// most likely inside one when the window is torn down.
 #include <windows.h>
 
 #include <cstdio>
@@ -22,9 +27,12 @@
 #include "capture/capture_library.h"
 
 namespace {
-enum Call : uint8_t { CallGetVersion, CallRecordInit, CallRecordStart, CallGetData, CallGetLevel, CallErrorGetCode, CallRecordFree };
-const char* const CallNames[] = {"GetVersion", "RecordInit", "RecordStart", "GetData",
-                                 "GetLevel",   "ErrorGetCode", "RecordFree"};
+enum Call : uint8_t {
+  CallGetVersion, CallRecordInit, CallRecordStart, CallGetData, CallGetDataEnd,
+  CallGetLevel, CallGetLevelEnd, CallErrorGetCode, CallRecordFree
+};
+const char* const CallNames[] = {"GetVersion", "RecordInit",   "RecordStart",  "GetData",   "GetData-end",
+                                 "GetLevel",   "GetLevel-end", "ErrorGetCode", "RecordFree"};
 
 struct Behaviour {
   uint32_t version = 0x02040000;
@@ -32,6 +40,7 @@ struct Behaviour {
   bool startFails = false;
   int32_t errorCode = 0;
   bool forward = false;
+  DWORD holdMs = 0;
 };
 Behaviour Chosen;
 int32_t LastError = 0;
@@ -125,6 +134,8 @@ void ReadBehaviour() {
   }
   Chosen.forward = std::wcscmp(setting, L"forward") == 0;
   GetEnvironmentVariableW(L"KIVOTRA_CAPTURE_LOG", LogPath, MAX_PATH);
+  wchar_t hold[16] = {};
+  if (GetEnvironmentVariableW(L"KIVOTRA_CAPTURE_HOLD_MS", hold, 16) != 0) Chosen.holdMs = std::wcstoul(hold, nullptr, 10);
 }
 
 HMODULE Self;
@@ -140,6 +151,16 @@ const RealLibrary& Forward() {
   InitOnceExecuteOnce(&RealLoaded, LoadRealLibraryOnce, nullptr, nullptr);
   return Real;
 }
+
+// Logs a data call's start and, however it answers, its end.
+struct DataCall {
+  Call end;
+  DataCall(Call start, Call end) : end(end) {
+    Note(start);
+    if (Chosen.holdMs != 0) Sleep(Chosen.holdMs);
+  }
+  ~DataCall() { Note(end); }
+};
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
@@ -182,7 +203,7 @@ uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uin
 }
 
 uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t length) {
-  Note(CallGetData);
+  DataCall logged(CallGetData, CallGetDataEnd);
   if (Chosen.forward) return Forward().getData(handle, buffer, length);
   const uint32_t bytes = length == BASS_DATA_FFT2048 ? 4096 : length;
   std::memset(buffer, 0, bytes);
@@ -190,7 +211,7 @@ uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t
 }
 
 uint32_t CAPTURE_API BASS_ChannelGetLevel(uint32_t handle) {
-  Note(CallGetLevel);
+  DataCall logged(CallGetLevel, CallGetLevelEnd);
   return Chosen.forward ? Forward().getLevel(handle) : 0;
 }
 
