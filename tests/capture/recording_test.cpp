@@ -2,15 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <type_traits>
-
 #include "capture/report_platform.h"
 #include "recording_doubles.h"
 
 namespace {
-
-static_assert(std::is_same_v<decltype(&CaptureProc), CaptureRecordProc>,
-              "CaptureProc has the record callback's exact type");
 
 int TheWindow;  // stands in for the main window's handle
 
@@ -83,18 +78,6 @@ TEST_F(RecordingTest, TheReportUsesTheFixedFormatWithASignedCode) {
     for (char digit : std::to_string(code)) expected += static_cast<char16_t>(digit);
     EXPECT_EQ(Doubles.Find("MessageBox")->text, expected + u")");
   }
-}
-
-TEST_F(RecordingTest, StopCaptureFreesTheRecording) {
-  StopCapture();
-  EXPECT_EQ(Doubles.Names(), (std::vector<std::string>{"RecordFree"}));
-}
-
-TEST_F(RecordingTest, CaptureProcKeepsTheRecordingGoingWhateverItIsGiven) {
-  const int16_t block[4] = {1, 2, 3, 4};
-  EXPECT_NE(CaptureProc(0x10001, block, sizeof block, nullptr), 0);
-  EXPECT_NE(CaptureProc(0, nullptr, 0, &TheWindow), 0);
-  EXPECT_TRUE(Doubles.calls.empty()) << "it calls nothing";
 }
 
 TEST_F(RecordingTest, FormatTextReturnsTheTextUpToItsFirstNul) {
