@@ -6,7 +6,7 @@
 //
 //   OnThreadStart  first, on the recording thread, before anything else: a
 //           place for per-thread set-up (the waveIn backend raises the
-//           thread's priority). Optional.
+//           thread's priority and names it). Optional.
 //   Probe   once, right after that: is there a default input device?
 //           CaptureOk or the failure's code (CaptureNoDevice when none).
 //   Open    open the default device for the format and start recording.
