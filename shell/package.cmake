@@ -22,6 +22,9 @@ file(REMOVE ${zip} ${zip}.sha256)
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${stage}/${NAME} --strip
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 
+# install sets the files' modes; the folder's would follow the umask.
+file(CHMOD ${stage}/${NAME} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                                  WORLD_READ WORLD_EXECUTE)
 file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${stage} ${stage}/*)
 list(SORT entries)
 list(PREPEND entries ${NAME})
