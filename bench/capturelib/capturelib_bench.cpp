@@ -8,7 +8,7 @@
 #include "capture/capture_library.h"
 #include "capturelib/fft.h"
 #include "capturelib/recorder.h"
-#include "capturelib/backends/synthetic_for_tests.h"
+#include "tests/support/synthetic_device.h"
 #include "tests/support/capture_checks.h"
 #include "tests/support/deterministic.h"
 #include "tests/support/polling.h"

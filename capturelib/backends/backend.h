@@ -22,10 +22,10 @@
 //           the device never returns are leaked rather than waited for.
 //   Wake    make a Drain in progress (or the next one) return at once.
 //
-// The Windows backend records through waveIn (wavein_backend.h); the
-// synthetic one (synthetic_for_tests.h) makes signals for tests and
-// benchmarks and can be told to lose the device; no_backend.cpp stands in
-// where a system has none. CreateDefaultBackend picks the product's.
+// The Windows backend records through waveIn (wavein_backend.h);
+// no_backend.cpp stands in where a system has none. CreateDefaultBackend
+// picks the product's. Tests and benchmarks install a synthetic one
+// (tests/support/synthetic_device.h) through SetRecordingBackendFactory.
 #pragma once
 
 #include <chrono>

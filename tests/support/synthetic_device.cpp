@@ -1,4 +1,4 @@
-#include "capturelib/backends/synthetic_for_tests.h"
+#include "tests/support/synthetic_device.h"
 
 #include <algorithm>
 #include <cmath>
