@@ -231,18 +231,3 @@ void HannSpectrum(const int16_t* samples, float* magnitudes) {
     Store(magnitudes + k, SquareRoot(real * real + imaginary * imaginary) * scale);
   });
 }
-
-void RealFft(const float* input, float* real, float* imaginary) {
-  const FftTables& tables = Tables();
-  Work work;
-  for (size_t n = 0; n < ComplexSize; ++n) {
-    work.real[n] = input[2 * n];
-    work.imaginary[n] = input[2 * n + 1];
-  }
-  ComplexFft(tables, work);
-  const Lanes half = Broadcast(0.5f);
-  Split(tables, work, [&](size_t k, Lanes twice_real, Lanes twice_imaginary) {
-    Store(real + k, twice_real * half);
-    Store(imaginary + k, twice_imaginary * half);
-  });
-}

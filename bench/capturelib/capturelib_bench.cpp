@@ -30,35 +30,6 @@ std::vector<int16_t> NoiseSamples() {
   return samples;
 }
 
-// The transform alone: FFTW's float r2c against ours.
-void FftwRealTransform(benchmark::State& state) {
-  float* input = fftwf_alloc_real(N);
-  fftwf_complex* output = fftwf_alloc_complex(N / 2 + 1);
-  fftwf_plan plan = fftwf_plan_dft_r2c_1d(N, input, output, FFTW_MEASURE);
-  const std::vector<float> noise = Noise();
-  std::copy(noise.begin(), noise.end(), input);
-  for (auto _ : state) {
-    fftwf_execute(plan);
-    benchmark::DoNotOptimize(output);
-    benchmark::ClobberMemory();
-  }
-  fftwf_destroy_plan(plan);
-  fftwf_free(input);
-  fftwf_free(output);
-}
-BENCHMARK(FftwRealTransform);
-
-void OurRealTransform(benchmark::State& state) {
-  const std::vector<float> input = Noise();
-  std::vector<float> real(N / 2), imaginary(N / 2);
-  for (auto _ : state) {
-    RealFft(input.data(), real.data(), imaginary.data());
-    benchmark::DoNotOptimize(real.data());
-    benchmark::ClobberMemory();
-  }
-}
-BENCHMARK(OurRealTransform);
-
 // The whole path from 16-bit samples to 1024 magnitudes, both ways.
 void FftwSpectrumPath(benchmark::State& state) {
   float* input = fftwf_alloc_real(N);
