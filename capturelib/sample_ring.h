@@ -31,9 +31,6 @@ class SampleRing {
   // MaxRead back, read as 0.
   void ReadNewest(void* out, size_t count) const;
 
-  // Total samples written since construction.
-  uint64_t Written() const { return written_.load(std::memory_order_acquire); }
-
  private:
   std::atomic<uint64_t> written_{0};
   std::atomic<uint64_t> silent_before_{0};
