@@ -35,9 +35,9 @@
 
 #include "capturelib/contract.h"
 
+// Always 16-bit mono.
 struct RecordFormat {
   uint32_t frequency = 44100;
-  uint32_t channels = 1;
 };
 
 // About 10 ms of audio per block: short enough that the newest sample is

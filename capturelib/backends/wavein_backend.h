@@ -79,10 +79,10 @@ class WaveInBackend final : public RecordingBackend {
     if (dead_.size() >= MaxDeadStreams) return CaptureDeviceBusy;
     WAVEFORMATEX wave{};
     wave.wFormatTag = WAVE_FORMAT_PCM;
-    wave.nChannels = static_cast<WORD>(format.channels);
+    wave.nChannels = 1;
     wave.nSamplesPerSec = format.frequency;
     wave.wBitsPerSample = 16;
-    wave.nBlockAlign = static_cast<WORD>(format.channels * sizeof(int16_t));
+    wave.nBlockAlign = sizeof(int16_t);
     wave.nAvgBytesPerSec = format.frequency * wave.nBlockAlign;
     Api::ResetEvent(event_);
     HWAVEIN handle = nullptr;
