@@ -40,8 +40,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr uint32_t FirstHandle = 0x10000;
-// Free runs in WM_DESTROY and must stay well inside half a second.
-constexpr milliseconds FreeWait{400};
+constexpr milliseconds FreeWait{400};  // free runs in WM_DESTROY: well inside half a second
 constexpr milliseconds OpenWait{10000};
 constexpr milliseconds OldThreadWait{500};
 
@@ -206,14 +205,31 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
   Clock::time_point silence_at_, lost_at_, reopen_at_;
 };
 
-void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> backend, RecorderTiming timing) {
-  RecordingThread(recorder, *backend, timing).Run();
-  {
-    std::lock_guard<std::mutex> lock(recorder.control_lock);
-    recorder.wakeable = nullptr;
+// The code for the exception being handled.
+CaptureError ExceptionCode() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return CaptureOutOfMemory;
+  } catch (...) {
+    return CaptureDriverError;
   }
+}
+
+void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> backend, RecorderTiming timing) {
+  try {
+    RecordingThread(recorder, *backend, timing).Run();
+  } catch (...) {
+    // Open allocates. A failure ends the thread, not the process; the call
+    // waiting for it learns why, and a recording reads silent until freed.
+    recorder.ring.MarkSilence();
+    recorder.Reply(ExceptionCode());
+  }
+  std::unique_lock<std::mutex> lock(recorder.control_lock);
+  recorder.wakeable = nullptr;
+  lock.unlock();
   backend.reset();  // outside the lock: a close may hang, a free may not
-  std::lock_guard<std::mutex> lock(recorder.control_lock);
+  lock.lock();
   recorder.thread_running = false;
   recorder.control_changed.notify_all();
 }
@@ -254,10 +270,8 @@ CaptureError InitRecording() {
     recorder.replied = false;
     recorder.wakeable = wakeable;
     recorder.thread_running = true;
-  } catch (const std::bad_alloc&) {
-    return CaptureOutOfMemory;
   } catch (...) {
-    return CaptureDriverError;
+    return ExceptionCode();
   }
   const CaptureError probed = recorder.AwaitReply();
   if (probed != CaptureOk && recorder.thread.joinable()) recorder.thread.join();

@@ -84,15 +84,17 @@ class WaveInBackend final : public RecordingBackend {
     wave.wBitsPerSample = 16;
     wave.nBlockAlign = sizeof(int16_t);
     wave.nAvgBytesPerSec = format.frequency * wave.nBlockAlign;
+    // Allocated first: a failed allocation must not leave a device open.
+    const size_t block_bytes = BlockSamples(format) * wave.nBlockAlign;
+    auto buffers = std::make_unique<Buffers>();
+    buffers->memory.assign(block_bytes * BufferCount, 0);
     Api::ResetEvent(event_);
     HWAVEIN handle = nullptr;
     MMRESULT result = Api::waveInOpen(&handle, WAVE_MAPPER, &wave, reinterpret_cast<DWORD_PTR>(event_), 0,
                                       CALLBACK_EVENT);
     if (result != MMSYSERR_NOERROR) return ErrorFromMmresult(result);
     device_.handle = handle;
-    const size_t block_bytes = BlockSamples(format) * wave.nBlockAlign;
-    device_.buffers = std::make_unique<Buffers>();
-    device_.buffers->memory.assign(block_bytes * BufferCount, 0);
+    device_.buffers = std::move(buffers);
     queue_ = Queue{};
     parked_.clear();
     for (int i = 0; i < BufferCount && result == MMSYSERR_NOERROR; ++i) {

@@ -80,6 +80,15 @@ TEST_F(RecorderTest, ADeviceThatFailsToOpenFailsTheStartWithItsCode) {
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureOk);
 }
 
+TEST_F(RecorderTest, AnOpenThatRunsOutOfMemoryFailsTheStartWithTheOutOfMemoryCode) {
+  ASSERT_NE(BASS_RecordInit(DefaultInputDevice), 0);
+  device.ThrowInNextOpen();
+  EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), CaptureOutOfMemory);
+  EXPECT_NE(BASS_RecordFree(), 0);
+  Start();
+}
+
 TEST_F(RecorderTest, ErrorCodesBelongToTheCallingThread) {
   EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
   int32_t other_thread_code = -1;
