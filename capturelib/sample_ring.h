@@ -2,14 +2,15 @@
 //
 // Threading contract: one producer (the recording thread) calls Write and
 // MarkSilence; any number of consumers call ReadNewest, typically the display
-// timer's thread. No locks and no allocation: the producer stores samples,
-// then publishes the running count with release order; a consumer reads the
-// count with acquire order and copies at most MaxRead samples, which the
-// producer cannot overwrite unless it writes Capacity - MaxRead (about 0.7 s
-// at 44.1 kHz) during one copy. A copy that was overtaken all the same is
-// detected and repeated. Each finished read is announced in a counter the
-// producer reads before writing, so a slot is only overwritten after every
-// finished read of it.
+// timer's thread. No locks and no allocation. The producer announces how far
+// it is about to write, stores the samples, then publishes the running count;
+// a consumer reads the count, copies at most MaxRead samples, then reads the
+// announcement. The producer could only have overwritten any of them by
+// announcing Capacity - MaxRead (about 0.7 s at 44.1 kHz) more during the
+// copy, and a copy that was overtaken so is repeated, so a reader pre-empted
+// for any length of time still returns no mix of old and new samples. The
+// samples are atomics (relaxed, which costs plain loads and stores) so that
+// an overtaken copy is a detected stale read, not a data race.
 #pragma once
 
 #include <atomic>
@@ -28,12 +29,13 @@ class SampleRing {
 
   // Copies the newest count samples, oldest first, to out (any alignment).
   // Samples never written, or older than the last MarkSilence, or more than
-  // MaxRead back, read as 0.
+  // MaxRead back, read as 0; so does everything, should the producer overtake
+  // three copies in a row.
   void ReadNewest(void* out, size_t count) const;
 
  private:
   std::atomic<uint64_t> written_{0};
+  std::atomic<uint64_t> writing_to_{0};  // written_ once the Write under way is done
   std::atomic<uint64_t> silent_before_{0};
-  mutable std::atomic<uint64_t> reads_finished_{0};
-  int16_t samples_[Capacity] = {};
+  std::atomic<int16_t> samples_[Capacity] = {};
 };
