@@ -2,6 +2,7 @@
 // thread's last error kept, the requests for data and level answered from
 // the recorder's ring. Recording itself is the recorder's (recorder.h).
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "capture/capture_library.h"
@@ -26,29 +27,11 @@ uint32_t FailData(CaptureError error) {
   return CaptureFailure;
 }
 
-typedef int16_t SampleLanes __attribute__((vector_size(16)));
-
-// The largest absolute sample, 0..32768; eight lanes at a time, as GCC's -O2
-// leaves a loop of unknown length scalar.
+// The largest absolute sample, 0..32768.
 uint32_t PeakOf(const int16_t* samples, size_t count) {
-  SampleLanes highest = {}, lowest = {};
-  size_t i = 0;
-  for (; i + 8 <= count; i += 8) {
-    SampleLanes lanes;
-    std::memcpy(&lanes, samples + i, sizeof lanes);
-    highest = lanes > highest ? lanes : highest;
-    lowest = lanes < lowest ? lanes : lowest;
-  }
-  int32_t high = 0, low = 0;
-  for (int lane = 0; lane < 8; ++lane) {
-    high = std::max<int32_t>(high, highest[lane]);
-    low = std::min<int32_t>(low, lowest[lane]);
-  }
-  for (; i < count; ++i) {
-    high = std::max<int32_t>(high, samples[i]);
-    low = std::min<int32_t>(low, samples[i]);
-  }
-  return static_cast<uint32_t>(std::max(high, -low));
+  int32_t peak = 0;
+  for (size_t i = 0; i < count; ++i) peak = std::max(peak, std::abs(int32_t{samples[i]}));
+  return static_cast<uint32_t>(peak);
 }
 
 }  // namespace

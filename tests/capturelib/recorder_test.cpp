@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "recorder_fixture.h"
+#include "tests/support/deterministic.h"
 
 namespace {
 
@@ -141,6 +142,30 @@ TEST_F(RecorderTest, TheLevelCoversOnlyTheNewest20Milliseconds) {
   const uint32_t handle = Start();
   EXPECT_TRUE(Eventually([&] { return LowLevel(handle) == 20000; }));
   EXPECT_TRUE(Eventually([&] { return LowLevel(handle) == 0; }));
+}
+
+TEST_F(RecorderTest, TheLevelIsTheLargestAbsoluteSampleOfTheNewest20Milliseconds) {
+  // Only queued blocks arrive, and nothing falls silent or stalls meanwhile.
+  device.SetFirstBlockDelay(std::chrono::seconds(600));
+  RecorderTiming timing = FastTiming();
+  timing.silence_after = timing.stall_after = timing.first_block_allowance = std::chrono::seconds(300);
+  SetRecorderTiming(timing);
+  const uint32_t handle = Start();
+  constexpr size_t Window = 882;  // 20 ms at 44.1 kHz
+  Lcg random{2024};
+  // A single-sample peak at every offset, then blocks of plain noise.
+  for (size_t round = 0; round < Window + 64; ++round) {
+    std::vector<int16_t> block(Window);
+    for (int16_t& sample : block) sample = round < Window ? random.Sample() / 8 : random.Sample();
+    if (round < Window) block[round] = (round % 2 ? 1 : -1) * static_cast<int16_t>(4096 + round * 32);
+    if (round == Window) block[Window / 3] = -32768;
+    int32_t expected = 0;
+    for (int16_t sample : block) expected = std::max(expected, std::abs(int32_t{sample}));
+    device.QueueBlock(block);
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Samples(handle, Window) != block && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+    ASSERT_EQ(BASS_ChannelGetLevel(handle), uint32_t(expected) * 0x10001) << "round " << round;
+  }
 }
 
 TEST_F(RecorderTest, PlainRequestsDeliverTheNewestSamplesOldestFirst) {
