@@ -13,15 +13,15 @@
 //   StoppedByProc    -      -                                stays
 //   Quitting         Close  -                                the thread ends
 //
-// Every state goes to Quitting on a quit (Opening once the audio layer lets
-// go). Drain waits a wait slice at most, and never past when silence is due.
+// A quit takes every state to Quitting (Opening once the audio layer lets go).
+// Drain waits a wait slice at most, and never past when silence is due.
 //
 // calls_lock serialises init, start and free and is taken before control_lock,
-// which guards what the calls and the thread exchange. The backend and the
-// timing are handed to the thread at init, and are its own from then on. The
+// which guards what the calls and the thread exchange; the backend and the
+// timing are handed to the thread at init and are its own from then on; the
 // data and level calls take no lock. No call waits for the thread without a
-// bound (an audio layer can hang in an open for seconds): a thread that does
-// not answer in time is left to quit once let go, and the next init waits.
+// bound (an audio layer can hang in an open for seconds): a thread late to
+// answer is left to quit once let go, and the next init waits for it.
 #include "capturelib/recorder.h"
 
 #include <algorithm>
@@ -43,28 +43,23 @@ constexpr uint32_t FirstHandle = 0x10000;
 constexpr milliseconds FreeWait{400};  // free runs in WM_DESTROY: well inside half a second
 constexpr milliseconds OpenWait{10000};
 constexpr milliseconds OldThreadWait{500};
-
 thread_local bool InsideProc = false;
 
 enum class Request { None, Start, Quit };
-
 struct Session {  // what a start asks the thread to record
-  uint32_t frequency = 0;
+  uint32_t frequency = 0, handle = 0;
   CaptureRecordProc proc = nullptr;
   void* user = nullptr;
-  uint32_t handle = 0;
 };
 
 struct Recorder {
-  // Guarded by calls_lock. Initialised while the thread is joinable.
-  std::mutex calls_lock;
+  std::mutex calls_lock;  // guards what follows, up to control_lock
   uint32_t last_handle = FirstHandle;
   BackendFactory factory;
   RecorderTiming timing;
-  std::thread thread;
+  std::thread thread;  // joinable while initialised
 
-  // Guarded by control_lock.
-  std::mutex control_lock;
+  std::mutex control_lock;  // guards what follows, up to the data path
   std::condition_variable control_changed;
   Request request = Request::None;
   Session requested;  // taken by the thread with the start
@@ -73,9 +68,8 @@ struct Recorder {
   bool thread_running = false;
   RecordingBackend* wakeable = nullptr;  // the running thread's backend
 
-  // The data path. Recording while current_handle is not 0.
   SampleRing ring;
-  std::atomic<uint32_t> current_handle{0};
+  std::atomic<uint32_t> current_handle{0};  // not 0 while recording
   std::atomic<uint32_t> frequency{0};
 
   void Reply(CaptureError result) {
@@ -100,13 +94,8 @@ struct Recorder {
       return replied ? reply : CaptureDriverError;
     }
     Post(Request::Quit);
-    lock.unlock();
     thread.detach();
     return CaptureDriverError;
-  }
-
-  bool AwaitEnd(std::unique_lock<std::mutex>& lock, milliseconds wait) {
-    return control_changed.wait_for(lock, wait, [&] { return !thread_running; });
   }
 };
 
@@ -116,6 +105,7 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
       : recorder_(recorder), backend_(backend), timing_(timing) {}
 
   void Run() {
+    InsideProc = true;  // the callback is all that runs on this thread besides us
     backend_.OnThreadStart();
     const CaptureError probed = backend_.Probe();
     recorder_.Reply(probed);
@@ -125,26 +115,8 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
  private:
   enum class State { Idle, Opening, Recording, WaitingToReopen, StoppedByProc, Quitting };
 
+  // Waits for a request where the state has nothing else to do (Recording: in Drain, which a Post wakes).
   void Step() {
-    const Request request = NextRequest();
-    if (request == Request::Quit) {
-      backend_.Close();
-      state_ = State::Quitting;
-      recorder_.Reply(CaptureOk);
-    } else if (request == Request::Start) {
-      const CaptureError opened = Open(State::Idle);
-      if (opened == CaptureOk) recorder_.ring.MarkSilence();
-      recorder_.Reply(opened);
-    } else if (state_ == State::Recording) {
-      Drain();
-    } else if (state_ == State::WaitingToReopen && Clock::now() >= reopen_at_) {
-      Open(State::WaitingToReopen);
-    }
-  }
-
-  // Waits for a request where the state has nothing else to do; Recording
-  // waits in Drain instead, which a Post wakes.
-  Request NextRequest() {
     std::unique_lock<std::mutex> lock(recorder_.control_lock);
     auto posted = [&] { return recorder_.request != Request::None; };
     if (state_ == State::Idle || state_ == State::StoppedByProc) {
@@ -153,7 +125,18 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
       recorder_.control_changed.wait_until(lock, std::min(reopen_at_, Clock::now() + timing_.wait_slice), posted);
     }
     if (recorder_.request == Request::Start) session_ = recorder_.requested;
-    return std::exchange(recorder_.request, Request::None);  // a quit posted meanwhile waits
+    const Request request = std::exchange(recorder_.request, Request::None);  // a quit posted meanwhile waits
+    lock.unlock();
+    if (request == Request::Quit) {
+      backend_.Close();  // free waits for the thread's end, not for a reply
+      state_ = State::Quitting;
+    } else if (request == Request::Start) {
+      recorder_.Reply(Open(State::Idle));
+    } else if (state_ == State::Recording) {
+      Drain();
+    } else if (state_ == State::WaitingToReopen && Clock::now() >= reopen_at_) {
+      Open(State::WaitingToReopen);
+    }
   }
 
   CaptureError Open(State on_failure) {
@@ -161,6 +144,7 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
     const CaptureError opened = backend_.Open(RecordFormat{session_.frequency});
     const auto now = Clock::now();
     state_ = opened == CaptureOk ? State::Recording : on_failure;
+    if (opened == CaptureOk) recorder_.ring.MarkSilence();  // nothing of an earlier recording
     reopen_at_ = now + timing_.reopen_interval;
     silence_at_ = Clock::time_point::max();  // nothing recorded yet to fall silent
     lost_at_ = now + timing_.first_block_allowance;
@@ -189,10 +173,8 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
     silence_at_ = now + timing_.silence_after;
     lost_at_ = now + timing_.stall_after;
     if (session_.proc == nullptr) return true;
-    InsideProc = true;
     const bool keep = session_.proc(session_.handle, samples, static_cast<uint32_t>(count * sizeof(int16_t)),
                                     session_.user) != 0;
-    InsideProc = false;
     if (!keep) state_ = State::StoppedByProc;
     return keep;
   }
@@ -205,25 +187,20 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
   Clock::time_point silence_at_, lost_at_, reopen_at_;
 };
 
-// The code for the exception being handled.
-CaptureError ExceptionCode() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    return CaptureOutOfMemory;
-  } catch (...) {
-    return CaptureDriverError;
-  }
-}
-
+// Open allocates. A failure ends the thread, not the process: the call
+// waiting for it learns why, and a recording reads silent until freed.
 void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> backend, RecorderTiming timing) {
+  CaptureError failure = CaptureOk;
   try {
     RecordingThread(recorder, *backend, timing).Run();
+  } catch (const std::bad_alloc&) {
+    failure = CaptureOutOfMemory;
   } catch (...) {
-    // Open allocates. A failure ends the thread, not the process; the call
-    // waiting for it learns why, and a recording reads silent until freed.
+    failure = CaptureDriverError;
+  }
+  if (failure != CaptureOk) {
     recorder.ring.MarkSilence();
-    recorder.Reply(ExceptionCode());
+    recorder.Reply(failure);
   }
   std::unique_lock<std::mutex> lock(recorder.control_lock);
   recorder.wakeable = nullptr;
@@ -234,8 +211,7 @@ void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> b
   recorder.control_changed.notify_all();
 }
 
-// Never destroyed: a process that ends without BASS_RecordFree must not run
-// a destructor that meets a thread the system has already ended.
+// Never destroyed: at exit without a free, no destructor may meet a thread the system ended.
 Recorder& TheRecorder() {
   static Recorder* const recorder = new Recorder;
   return *recorder;
@@ -260,18 +236,21 @@ CaptureError InitRecording() {
   try {
     std::unique_lock<std::mutex> lock(recorder.control_lock);
     // A thread that an earlier free had to leave behind goes first.
-    if (!recorder.AwaitEnd(lock, OldThreadWait)) return CaptureDeviceBusy;
+    if (!recorder.control_changed.wait_for(lock, OldThreadWait, [&] { return !recorder.thread_running; })) {
+      return CaptureDeviceBusy;
+    }
     std::unique_ptr<RecordingBackend> backend = recorder.factory ? recorder.factory() : CreateDefaultBackend();
     if (!backend) return CaptureNoDevice;
     RecordingBackend* const wakeable = backend.get();
     recorder.thread = std::thread(RecordingThreadMain, std::ref(recorder), std::move(backend), recorder.timing);
     // The new thread reaches none of this before the lock is let go.
-    recorder.request = Request::None;
-    recorder.replied = false;
+    recorder.Post(Request::None);
     recorder.wakeable = wakeable;
     recorder.thread_running = true;
+  } catch (const std::bad_alloc&) {
+    return CaptureOutOfMemory;
   } catch (...) {
-    return ExceptionCode();
+    return CaptureDriverError;
   }
   const CaptureError probed = recorder.AwaitReply();
   if (probed != CaptureOk && recorder.thread.joinable()) recorder.thread.join();
@@ -284,13 +263,12 @@ CaptureError StartRecording(uint32_t frequency, uint32_t channels, uint32_t flag
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
   if (!recorder.thread.joinable()) return CaptureNotInitialised;
   if (recorder.current_handle.load(std::memory_order_relaxed) != 0) return CaptureDeviceBusy;
-  if (channels != 1 || flags != 0 || frequency < LowestFrequency || frequency > HighestFrequency) {
-    return CaptureFormatUnsupported;
-  }
+  const bool recordable = channels == 1 && flags == 0 && frequency >= LowestFrequency && frequency <= HighestFrequency;
+  if (!recordable) return CaptureFormatUnsupported;
   handle = ++recorder.last_handle;
   {
     std::lock_guard<std::mutex> lock(recorder.control_lock);
-    recorder.requested = Session{frequency, proc, user, handle};
+    recorder.requested = Session{frequency, handle, proc, user};
     recorder.Post(Request::Start);
   }
   const CaptureError started = recorder.AwaitReply();
@@ -307,7 +285,7 @@ CaptureError FreeRecording() {
   recorder.current_handle.store(0, std::memory_order_release);
   std::unique_lock<std::mutex> lock(recorder.control_lock);
   recorder.Post(Request::Quit);
-  const bool finished = recorder.AwaitEnd(lock, FreeWait);
+  const bool finished = recorder.control_changed.wait_for(lock, FreeWait, [&] { return !recorder.thread_running; });
   lock.unlock();
   // A thread stuck in the audio layer quits by itself once it is let go.
   finished ? recorder.thread.join() : recorder.thread.detach();
@@ -317,9 +295,6 @@ CaptureError FreeRecording() {
 bool IsCurrentRecording(uint32_t handle) {
   return handle != 0 && handle == TheRecorder().current_handle.load(std::memory_order_acquire);
 }
-
 uint32_t RecordingFrequency() { return TheRecorder().frequency.load(std::memory_order_relaxed); }
-
 void ReadNewestSamples(void* out, size_t count) { TheRecorder().ring.ReadNewest(out, count); }
-
 bool InsideRecordProc() { return InsideProc; }

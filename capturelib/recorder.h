@@ -28,7 +28,7 @@ CaptureError FreeRecording();
 bool IsCurrentRecording(uint32_t handle);
 uint32_t RecordingFrequency();  // of the latest started recording
 void ReadNewestSamples(void* out, size_t count);  // as SampleRing::ReadNewest
-// True on the recording thread while it runs the record callback.
+// True on the recording thread, where only the record callback can call.
 bool InsideRecordProc();
 
 struct RecorderTiming {
@@ -47,7 +47,8 @@ struct RecorderTiming {
 
 using BackendFactory = std::function<std::unique_ptr<RecordingBackend>()>;
 
-// Both take effect at the next BASS_RecordInit. An empty factory restores
-// CreateDefaultBackend; a default RecorderTiming restores the real timings.
+// Both take effect at the next BASS_RecordInit, which hands the timing to
+// the recording thread. An empty factory restores CreateDefaultBackend; a
+// default RecorderTiming restores the real timings.
 void SetRecordingBackendFactory(BackendFactory factory);
 void SetRecorderTiming(const RecorderTiming& timing);
