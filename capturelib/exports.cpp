@@ -17,15 +17,19 @@ constexpr size_t MaxLevelSamples = HighestFrequency / LevelWindowsPerSecond;
 
 thread_local int32_t LastError = CaptureOk;
 
-int32_t Fail(CaptureError error) {
-  LastError = error;
-  return 0;
-}
-
 uint32_t FailData(CaptureError error) {
   LastError = error;
   return CaptureFailure;
 }
+
+// Success on CaptureOk, else 0; the error is kept as the thread's last.
+template <typename Result>
+Result Outcome(CaptureError error, Result success) {
+  LastError = error;
+  return error == CaptureOk ? success : Result{0};
+}
+
+int32_t Fail(CaptureError error) { return Outcome<int32_t>(error, 0); }
 
 // The largest absolute sample, 0..32768.
 uint32_t PeakOf(const int16_t* samples, size_t count) {
@@ -46,10 +50,7 @@ uint32_t CAPTURE_API BASS_GetVersion(void) {
 int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
   if (InsideRecordProc()) return Fail(CaptureAlreadyInitialised);
   if (device != DefaultInputDevice) return Fail(CaptureBadArgument);
-  const CaptureError result = InitRecording();
-  if (result != CaptureOk) return Fail(result);
-  LastError = CaptureOk;
-  return 1;
+  return Outcome<int32_t>(InitRecording(), 1);
 }
 
 uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flags,
@@ -57,9 +58,7 @@ uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uin
   if (InsideRecordProc()) return static_cast<uint32_t>(Fail(CaptureDeviceBusy));
   uint32_t handle = 0;
   const CaptureError result = StartRecording(frequency, channels, flags, proc, user, handle);
-  if (result != CaptureOk) return static_cast<uint32_t>(Fail(result));
-  LastError = CaptureOk;
-  return handle;
+  return Outcome(result, handle);
 }
 
 uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t length) {
@@ -95,10 +94,7 @@ int32_t CAPTURE_API BASS_ErrorGetCode(void) { return LastError; }
 
 int32_t CAPTURE_API BASS_RecordFree(void) {
   if (InsideRecordProc()) return Fail(CaptureFreeInsideCallback);
-  const CaptureError result = FreeRecording();
-  if (result != CaptureOk) return Fail(result);
-  LastError = CaptureOk;
-  return 1;
+  return Outcome<int32_t>(FreeRecording(), 1);
 }
 
 }  // extern "C"

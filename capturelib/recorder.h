@@ -1,7 +1,6 @@
 // The recorder behind the exported calls (exports.cpp): one recording at a
 // time, its recording thread, and what it does when the device goes. Tests
-// use the hooks at the end to run the exported calls against the synthetic
-// backend with shortened timings.
+// use the hooks at the end to install a backend and shorter timings.
 #pragma once
 
 #include <chrono>

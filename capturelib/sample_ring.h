@@ -3,14 +3,13 @@
 // Threading contract: one producer (the recording thread) calls Write and
 // MarkSilence; any number of consumers call ReadNewest, typically the display
 // timer's thread. No locks and no allocation. The producer announces how far
-// it is about to write, stores the samples, then publishes the running count;
-// a consumer reads the count, copies at most MaxRead samples, then reads the
-// announcement. The producer could only have overwritten any of them by
-// announcing Capacity - MaxRead (about 0.7 s at 44.1 kHz) more during the
-// copy, and a copy that was overtaken so is repeated, so a reader pre-empted
-// for any length of time still returns no mix of old and new samples. The
-// samples are atomics (relaxed, which costs plain loads and stores) so that
-// an overtaken copy is a detected stale read, not a data race.
+// it is about to write, stores the samples, then publishes the count; a
+// consumer reads the count, copies at most MaxRead samples, then reads the
+// announcement: the copy holds unless the producer announced Capacity -
+// MaxRead (about 0.7 s at 44.1 kHz) more meanwhile, and is repeated if it
+// did, so even a reader pre-empted that long gets no mix of old and new. The
+// samples are relaxed atomics (plain loads and stores), so that an overtaken
+// copy is a detected stale read rather than a data race.
 #pragma once
 
 #include <atomic>

@@ -9,18 +9,15 @@
 // from inside a waveIn callback can deadlock on Windows, so the callback is
 // only an auto-reset event, and one wake may stand for several buffers.
 //
-// What Windows does and Wine does not show:
+// What Windows does and Wine does not show (capturelib/README.md says more):
 // - A dead endpoint may return every buffer at once, empty. Empty buffers are
-//   not sound: they are not handed over, and they are requeued only after
+//   not sound: they are not handed over, and are requeued only after
 //   EmptyBufferRetry, so a dead device cannot make this thread spin.
 // - waveInClose refuses (WAVERR_STILLPLAYING) while a buffer is queued, and
-//   after a failed waveInReset buffers may stay queued, perhaps for good. A
-//   stream whose close is refused is dead: its handle and buffers are kept,
-//   and its close is retried, without waiting, before every open and about
-//   once a second, so that it goes as soon as Windows lets go. A new stream
-//   opens beside it, so sound comes back even if it never goes. Wine closes
-//   with buffers still queued; their memory is leaked then rather than freed,
-//   as the driver may still write into it.
+//   after a failed waveInReset buffers may stay queued for good. Such a dead
+//   stream is kept, its close retried before every open and about once a
+//   second, and a new stream opens beside it. Wine closes with buffers still
+//   queued; their memory is then leaked, as the driver may still write into it.
 // - Every wait is measured on the steady clock, whatever the timer
 //   granularity of the system (15.6 ms by default on Windows).
 //
