@@ -5,7 +5,8 @@
 // thread may call. Its life:
 //
 //   OnThreadStart  first, on the recording thread: per-thread set-up (the
-//           waveIn backend raises the thread's priority). Optional.
+//           waveIn backend raises the thread's priority and names it).
+//           Optional.
 //   Probe   once, right after that: is there a default input device?
 //           CaptureOk or the failure's code (CaptureNoDevice when none).
 //   Open    open the default device for the format and start recording.

@@ -63,7 +63,7 @@ class WaveInBackend final : public RecordingBackend {
     for (Device& device : dead_) LeftToSystem().push_back(std::move(device));
   }
 
-  void OnThreadStart() override { Api::RaiseThreadPriority(); }
+  void OnThreadStart() override { Api::PrepareRecordingThread(); }
 
   CaptureError Probe() override {
     if (event_ == nullptr) return CaptureOutOfMemory;
