@@ -1,65 +1,21 @@
-// The waveIn backend on winmm itself, and the translation of its codes.
+// The waveIn backend on winmm itself.
 #include "capturelib/backends/wavein_backend.h"
 
 #include "capture/system_dll.h"
 
 namespace {
 
-struct WinmmCalls {
-  decltype(&::waveInGetNumDevs) getNumDevs;
-  decltype(&::waveInOpen) open;
-  decltype(&::waveInPrepareHeader) prepareHeader;
-  decltype(&::waveInUnprepareHeader) unprepareHeader;
-  decltype(&::waveInAddBuffer) addBuffer;
-  decltype(&::waveInStart) start;
-  decltype(&::waveInReset) reset;
-  decltype(&::waveInClose) close;
-};
-
-// Looked up once and never unloaded: a recording thread that a free had to
-// leave behind may still be inside winmm.
-const WinmmCalls& Winmm() {
-  static const WinmmCalls calls = [] {
-    const HMODULE winmm = LoadSystemDll(L"winmm.dll");
-    return WinmmCalls{
-        SystemCall<decltype(&::waveInGetNumDevs)>(winmm, "waveInGetNumDevs"),
-        SystemCall<decltype(&::waveInOpen)>(winmm, "waveInOpen"),
-        SystemCall<decltype(&::waveInPrepareHeader)>(winmm, "waveInPrepareHeader"),
-        SystemCall<decltype(&::waveInUnprepareHeader)>(winmm, "waveInUnprepareHeader"),
-        SystemCall<decltype(&::waveInAddBuffer)>(winmm, "waveInAddBuffer"),
-        SystemCall<decltype(&::waveInStart)>(winmm, "waveInStart"),
-        SystemCall<decltype(&::waveInReset)>(winmm, "waveInReset"),
-        SystemCall<decltype(&::waveInClose)>(winmm, "waveInClose")};
-  }();
-  return calls;
-}
-
-bool HaveWinmm() {
-  const WinmmCalls& calls = Winmm();
-  return calls.getNumDevs && calls.open && calls.prepareHeader && calls.unprepareHeader && calls.addBuffer &&
-         calls.start && calls.reset && calls.close;
-}
-
-// winmm's calls as they are, once looked up: the seam costs the product one
-// indirect call. Used only when HaveWinmm().
+// winmm's calls as they are, looked up once by LookUpWinmm and never let go:
+// a recording thread that a free had to leave behind may still be in winmm.
 struct SystemWaveIn {
-  static UINT waveInGetNumDevs() { return Winmm().getNumDevs(); }
-  static MMRESULT waveInOpen(HWAVEIN* device, UINT id, const WAVEFORMATEX* format, DWORD_PTR callback,
-                             DWORD_PTR instance, DWORD flags) {
-    return Winmm().open(device, id, format, callback, instance, flags);
-  }
-  static MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT size) {
-    return Winmm().prepareHeader(device, header, size);
-  }
-  static MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT size) {
-    return Winmm().unprepareHeader(device, header, size);
-  }
-  static MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT size) {
-    return Winmm().addBuffer(device, header, size);
-  }
-  static MMRESULT waveInStart(HWAVEIN device) { return Winmm().start(device); }
-  static MMRESULT waveInReset(HWAVEIN device) { return Winmm().reset(device); }
-  static MMRESULT waveInClose(HWAVEIN device) { return Winmm().close(device); }
+  static inline decltype(&::waveInGetNumDevs) waveInGetNumDevs;
+  static inline decltype(&::waveInOpen) waveInOpen;
+  static inline decltype(&::waveInPrepareHeader) waveInPrepareHeader;
+  static inline decltype(&::waveInUnprepareHeader) waveInUnprepareHeader;
+  static inline decltype(&::waveInAddBuffer) waveInAddBuffer;
+  static inline decltype(&::waveInStart) waveInStart;
+  static inline decltype(&::waveInReset) waveInReset;
+  static inline decltype(&::waveInClose) waveInClose;
 
   static HANDLE CreateEventW(void* attributes, BOOL manual_reset, BOOL initially_set, const wchar_t* name) {
     return ::CreateEventW(static_cast<SECURITY_ATTRIBUTES*>(attributes), manual_reset, initially_set, name);
@@ -76,6 +32,25 @@ struct SystemWaveIn {
   }
 };
 
+// Once, before the first recording thread starts. False when any call is missing.
+bool LookUpWinmm() {
+  static const bool found = [] {
+    const HMODULE winmm = LoadSystemDll(L"winmm.dll");
+    using Api = SystemWaveIn;
+    Api::waveInGetNumDevs = SystemCall<decltype(Api::waveInGetNumDevs)>(winmm, "waveInGetNumDevs");
+    Api::waveInOpen = SystemCall<decltype(Api::waveInOpen)>(winmm, "waveInOpen");
+    Api::waveInPrepareHeader = SystemCall<decltype(Api::waveInPrepareHeader)>(winmm, "waveInPrepareHeader");
+    Api::waveInUnprepareHeader = SystemCall<decltype(Api::waveInUnprepareHeader)>(winmm, "waveInUnprepareHeader");
+    Api::waveInAddBuffer = SystemCall<decltype(Api::waveInAddBuffer)>(winmm, "waveInAddBuffer");
+    Api::waveInStart = SystemCall<decltype(Api::waveInStart)>(winmm, "waveInStart");
+    Api::waveInReset = SystemCall<decltype(Api::waveInReset)>(winmm, "waveInReset");
+    Api::waveInClose = SystemCall<decltype(Api::waveInClose)>(winmm, "waveInClose");
+    return Api::waveInGetNumDevs && Api::waveInOpen && Api::waveInPrepareHeader && Api::waveInUnprepareHeader &&
+           Api::waveInAddBuffer && Api::waveInStart && Api::waveInReset && Api::waveInClose;
+  }();
+  return found;
+}
+
 // Without winmm there is no audio layer to record from: init fails with the
 // driver error, whose advice in the README covers it.
 class NoWinmmBackend final : public RecordingBackend {
@@ -90,6 +65,6 @@ class NoWinmmBackend final : public RecordingBackend {
 }  // namespace
 
 std::unique_ptr<RecordingBackend> CreateDefaultBackend() {
-  if (!HaveWinmm()) return std::make_unique<NoWinmmBackend>();
+  if (!LookUpWinmm()) return std::make_unique<NoWinmmBackend>();
   return std::make_unique<WaveInBackend<SystemWaveIn>>();
 }
