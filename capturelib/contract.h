@@ -12,7 +12,8 @@
 //                        CaptureDeviceBusy while the thread of an earlier
 //                        recording is still finishing (waited for 0.5 s
 //                        first), CaptureDriverError when the audio layer does
-//                        not answer within 10 s.
+//                        not answer within 10 s or winmm's calls cannot be
+//                        had from the system folder.
 // BASS_RecordStart(freq, chans, flags, proc, user)
 //                        Records 16-bit mono at freq (8000..192000 Hz;
 //                        chans must be 1 and flags 0). Returns a non-zero

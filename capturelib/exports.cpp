@@ -2,6 +2,7 @@
 // thread's last error kept, the requests for data and level answered from
 // the recorder's ring. Recording itself is the recorder's (recorder.h).
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "capture/capture_library.h"
@@ -16,39 +17,25 @@ constexpr size_t MaxLevelSamples = HighestFrequency / LevelWindowsPerSecond;
 
 thread_local int32_t LastError = CaptureOk;
 
-int32_t Fail(CaptureError error) {
-  LastError = error;
-  return 0;
-}
-
 uint32_t FailData(CaptureError error) {
   LastError = error;
   return CaptureFailure;
 }
 
-typedef int16_t SampleLanes __attribute__((vector_size(16)));
+// Success on CaptureOk, else 0; the error is kept as the thread's last.
+template <typename Result>
+Result Outcome(CaptureError error, Result success) {
+  LastError = error;
+  return error == CaptureOk ? success : Result{0};
+}
 
-// The largest absolute sample, 0..32768; eight lanes at a time, as GCC's -O2
-// leaves a loop of unknown length scalar.
+int32_t Fail(CaptureError error) { return Outcome<int32_t>(error, 0); }
+
+// The largest absolute sample, 0..32768.
 uint32_t PeakOf(const int16_t* samples, size_t count) {
-  SampleLanes highest = {}, lowest = {};
-  size_t i = 0;
-  for (; i + 8 <= count; i += 8) {
-    SampleLanes lanes;
-    std::memcpy(&lanes, samples + i, sizeof lanes);
-    highest = lanes > highest ? lanes : highest;
-    lowest = lanes < lowest ? lanes : lowest;
-  }
-  int32_t high = 0, low = 0;
-  for (int lane = 0; lane < 8; ++lane) {
-    high = std::max<int32_t>(high, highest[lane]);
-    low = std::min<int32_t>(low, lowest[lane]);
-  }
-  for (; i < count; ++i) {
-    high = std::max<int32_t>(high, samples[i]);
-    low = std::min<int32_t>(low, samples[i]);
-  }
-  return static_cast<uint32_t>(std::max(high, -low));
+  int32_t peak = 0;
+  for (size_t i = 0; i < count; ++i) peak = std::max(peak, std::abs(int32_t{samples[i]}));
+  return static_cast<uint32_t>(peak);
 }
 
 }  // namespace
@@ -63,10 +50,7 @@ uint32_t CAPTURE_API BASS_GetVersion(void) {
 int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
   if (InsideRecordProc()) return Fail(CaptureAlreadyInitialised);
   if (device != DefaultInputDevice) return Fail(CaptureBadArgument);
-  const CaptureError result = InitRecording();
-  if (result != CaptureOk) return Fail(result);
-  LastError = CaptureOk;
-  return 1;
+  return Outcome<int32_t>(InitRecording(), 1);
 }
 
 uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flags,
@@ -74,9 +58,7 @@ uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uin
   if (InsideRecordProc()) return static_cast<uint32_t>(Fail(CaptureDeviceBusy));
   uint32_t handle = 0;
   const CaptureError result = StartRecording(frequency, channels, flags, proc, user, handle);
-  if (result != CaptureOk) return static_cast<uint32_t>(Fail(result));
-  LastError = CaptureOk;
-  return handle;
+  return Outcome(result, handle);
 }
 
 uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t length) {
@@ -112,10 +94,7 @@ int32_t CAPTURE_API BASS_ErrorGetCode(void) { return LastError; }
 
 int32_t CAPTURE_API BASS_RecordFree(void) {
   if (InsideRecordProc()) return Fail(CaptureFreeInsideCallback);
-  const CaptureError result = FreeRecording();
-  if (result != CaptureOk) return Fail(result);
-  LastError = CaptureOk;
-  return 1;
+  return Outcome<int32_t>(FreeRecording(), 1);
 }
 
 }  // extern "C"

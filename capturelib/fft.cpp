@@ -183,10 +183,19 @@ void ComplexFft(const FftTables& tables, Work& work) {
 
 Lanes Reverse(Lanes lanes) { return __builtin_shufflevector(lanes, lanes, 3, 2, 1, 0); }
 
+Lanes SquareRoot(Lanes lanes) {
+#if defined(__SSE__)
+  return reinterpret_cast<Lanes>(_mm_sqrt_ps(reinterpret_cast<__m128>(lanes)));
+#else
+  return Lanes{std::sqrt(lanes[0]), std::sqrt(lanes[1]), std::sqrt(lanes[2]), std::sqrt(lanes[3])};
+#endif
+}
+
 // The even/odd split: turns Z (the FFT of z[n] = x[2n] + i x[2n+1]) into
-// 2 X[k] for k = 0..1023, four k at a time; hands each group to emit.
-template <typename Emit>
-void Split(const FftTables& tables, Work& work, Emit emit) {
+// 2 X[k] for k = 0..1023, four k at a time, and stores |X[k]| * 2/2048.
+void SplitMagnitudes(const FftTables& tables, Work& work, float* magnitudes) {
+  // 2 X[k] * 2/2048 = |2 X[k]| / 2048: a power of two, so no rounding.
+  const Lanes scale = Broadcast(1.0f / 2048.0f);
   float* const zr = work.spectrum_real;
   float* const zi = work.spectrum_imaginary;
   zr[ComplexSize] = zr[0];
@@ -199,16 +208,9 @@ void Split(const FftTables& tables, Work& work, Emit emit) {
     const Lanes even_r = ar + br, even_i = ai + bi;
     const Lanes odd_r = ar - br, odd_i = ai - bi;
     const Lanes c = Load(tables.split_cos + k), s = Load(tables.split_sin + k);
-    emit(k, even_r + c * odd_i - s * odd_r, even_i - c * odd_r - s * odd_i);
+    const Lanes real = even_r + c * odd_i - s * odd_r, imaginary = even_i - c * odd_r - s * odd_i;
+    Store(magnitudes + k, SquareRoot(real * real + imaginary * imaginary) * scale);
   }
-}
-
-Lanes SquareRoot(Lanes lanes) {
-#if defined(__SSE__)
-  return reinterpret_cast<Lanes>(_mm_sqrt_ps(reinterpret_cast<__m128>(lanes)));
-#else
-  return Lanes{std::sqrt(lanes[0]), std::sqrt(lanes[1]), std::sqrt(lanes[2]), std::sqrt(lanes[3])};
-#endif
 }
 
 }  // namespace
@@ -225,24 +227,5 @@ void HannSpectrum(const int16_t* samples, float* magnitudes) {
     work.imaginary[n] = static_cast<float>(samples[2 * n + 1]) * tables.window_odd[n];
   }
   ComplexFft(tables, work);
-  // 2 X[k] * 2/2048 = |2 X[k]| / 2048: a power of two, so no rounding.
-  const Lanes scale = Broadcast(1.0f / 2048.0f);
-  Split(tables, work, [&](size_t k, Lanes real, Lanes imaginary) {
-    Store(magnitudes + k, SquareRoot(real * real + imaginary * imaginary) * scale);
-  });
-}
-
-void RealFft(const float* input, float* real, float* imaginary) {
-  const FftTables& tables = Tables();
-  Work work;
-  for (size_t n = 0; n < ComplexSize; ++n) {
-    work.real[n] = input[2 * n];
-    work.imaginary[n] = input[2 * n + 1];
-  }
-  ComplexFft(tables, work);
-  const Lanes half = Broadcast(0.5f);
-  Split(tables, work, [&](size_t k, Lanes twice_real, Lanes twice_imaginary) {
-    Store(real + k, twice_real * half);
-    Store(imaginary + k, twice_imaginary * half);
-  });
+  SplitMagnitudes(tables, work, magnitudes);
 }

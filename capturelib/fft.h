@@ -1,11 +1,11 @@
-// The spectrum the FFT request serves, and the real FFT under it.
+// The spectrum the FFT request serves.
 //
 // HannSpectrum: 2048 samples (oldest first), a periodic Hann window (sum
 // 1024), a real FFT, and 1024 magnitudes |X[k]| * 2/2048 of the samples
 // scaled to -1..1: a full-scale sine centred on bin k reads 0.5 there and
 // 0.25 in both neighbours; silence reads exactly 0. Bin 0 is DC.
 //
-// Both work on caller-owned memory only: no allocation, no lock, safe on any
+// It works on caller-owned memory only: no allocation, no lock, safe on any
 // number of threads at once. Results are bit-identical on every target with
 // IEEE single precision in SSE (or equivalent) registers.
 #pragma once
@@ -17,10 +17,6 @@ constexpr size_t SpectrumSamples = 2048;
 constexpr size_t SpectrumBins = SpectrumSamples / 2;
 
 void HannSpectrum(const int16_t* samples, float* magnitudes);
-
-// The plain transform: X[k] = sum_n input[n] e^(-2 pi i k n / 2048) for
-// k = 0..1023, as real and imaginary parts.
-void RealFft(const float* input, float* real, float* imaginary);
 
 // The periodic Hann window the spectrum uses, w[n] = 0.5 - 0.5 cos(2 pi n/2048).
 float HannWindow(size_t n);

@@ -1,15 +1,27 @@
-// The recorder and its recording thread.
+// The recorder and its recording thread, which is in one state at a time:
 //
-// Two locks, both off the data path: calls_lock serialises init, start and
-// free; control_lock guards the requests passed to the recording thread, its
-// replies, whether it still runs, and the backend pointer. The data and level
-// calls read only the sample ring and two atomics.
+//   state            calls  timers                           next
+//   Idle             -      -                                a start: Opening
+//   Opening          Open   -                                Recording; failed: Idle after a
+//                                                            start, else WaitingToReopen
+//   Recording        Drain  silence_after with no block:     the callback returns 0: Close,
+//                           the ring reads silent; stall_    StoppedByProc; Drain fails or
+//                           after (first_block_allowance     a stall: Close, silent,
+//                           before the first): a stall       WaitingToReopen
+//   WaitingToReopen  -      reopen_interval after a failed   Opening
+//                           open, none after a loss
+//   StoppedByProc    -      -                                stays
+//   Quitting         Close  -                                the thread ends
 //
-// The calls never wait for the recording thread without a bound: an audio
-// layer can hang in an open or a close for seconds (a Bluetooth headset
-// does). A thread that does not answer in time is left to finish on its own:
-// it sees the quit request once the audio layer lets it go, closes the device
-// and releases its backend, and the next init waits for that.
+// A quit takes every state to Quitting (Opening once the audio layer lets go).
+// Drain waits a wait slice at most, and never past when silence is due.
+//
+// calls_lock serialises init, start and free and is taken before control_lock,
+// which guards what the calls and the thread exchange; the backend and the
+// timing are handed to the thread at init and are its own from then on; the
+// data and level calls take no lock. No call waits for the thread without a
+// bound (an audio layer can hang in an open for seconds): a thread late to
+// answer is left to quit once let go, and the next init waits for it.
 #include "capturelib/recorder.h"
 
 #include <algorithm>
@@ -17,246 +29,189 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
+#include <utility>
 
 #include "capturelib/sample_ring.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 constexpr uint32_t FirstHandle = 0x10000;
-
-// How long the calls wait for the recording thread. Free runs in the
-// window's WM_DESTROY and must stay well inside half a second; an open may
-// take seconds; an init after an abandoned thread waits a little for it.
-constexpr std::chrono::milliseconds FreeWait{400};
-constexpr std::chrono::milliseconds OpenWait{10000};
-constexpr std::chrono::milliseconds OldThreadWait{500};
-
+constexpr milliseconds FreeWait{400};  // free runs in WM_DESTROY: well inside half a second
+constexpr milliseconds OpenWait{10000};
+constexpr milliseconds OldThreadWait{500};
 thread_local bool InsideProc = false;
 
 enum class Request { None, Start, Quit };
+struct Session {  // what a start asks the thread to record
+  uint32_t frequency = 0, handle = 0;
+  CaptureRecordProc proc = nullptr;
+  void* user = nullptr;
+};
 
-struct Recorder final : BlockSink {
-  std::mutex calls_lock;
-  bool initialised = false;  // guarded by calls_lock
-  bool started = false;
+struct Recorder {
+  std::mutex calls_lock;  // guards what follows, up to control_lock
   uint32_t last_handle = FirstHandle;
   BackendFactory factory;
   RecorderTiming timing;
-  std::thread thread;
+  std::thread thread;  // joinable while initialised
 
-  // Requests to the recording thread and its replies.
-  std::mutex control_lock;
+  std::mutex control_lock;  // guards what follows, up to the data path
   std::condition_variable control_changed;
   Request request = Request::None;
+  Session requested;  // taken by the thread with the start
   bool replied = false;
   CaptureError reply = CaptureOk;
-  RecordFormat requested_format;
-  CaptureRecordProc requested_proc = nullptr;
-  void* requested_user = nullptr;
-  uint32_t requested_handle = 0;
   bool thread_running = false;
-  // Created by init, released by the recording thread as it ends.
-  std::unique_ptr<RecordingBackend> backend;
+  RecordingBackend* wakeable = nullptr;  // the running thread's backend
 
-  // The data path.
   SampleRing ring;
-  std::atomic<uint32_t> current_handle{0};
+  std::atomic<uint32_t> current_handle{0};  // not 0 while recording
   std::atomic<uint32_t> frequency{0};
 
-  // The recording thread's own state.
-  RecordFormat format;
-  CaptureRecordProc proc = nullptr;
-  void* user = nullptr;
-  uint32_t handle = 0;
-  bool recording = false;
-  bool device_open = false;
-  bool got_first_block = false;
-  bool silence_served = false;
-  bool stopped_by_proc = false;
-  Clock::time_point opened_at, last_block_at, next_open_at;
-
-  bool OnBlock(const int16_t* samples, size_t count) override {
-    if (count == 0) return true;  // an empty buffer is no sign of life
-    ring.Write(samples, count);
-    last_block_at = Clock::now();
-    got_first_block = true;
-    silence_served = false;
-    if (proc == nullptr) return true;
-    InsideProc = true;
-    const int32_t keep = proc(handle, samples, static_cast<uint32_t>(count * sizeof(int16_t)), user);
-    InsideProc = false;
-    if (keep == 0) stopped_by_proc = true;
-    return keep != 0;
-  }
-
-  // A quit posted while the thread was busy with the request answered here
-  // stays posted.
-  void Reply(Request answered, CaptureError result) {
+  void Reply(CaptureError result) {
     std::lock_guard<std::mutex> lock(control_lock);
-    if (request == answered) request = Request::None;
     replied = true;
     reply = result;
     control_changed.notify_all();
   }
 
-  // Called by init/start/free with calls_lock and control_lock held. The
-  // thread answers each request within a Drain slice or an Open.
+  // With both locks held. The thread answers within a Drain slice or an Open.
   void Post(Request what) {
     request = what;
     replied = false;
     control_changed.notify_all();
-    if (backend) backend->Wake();
+    if (wakeable != nullptr) wakeable->Wake();
   }
 
-  // Init and start: false when the thread did not answer in time; it is then
-  // told to quit and left to finish by itself.
-  bool AwaitReply(CaptureError& result) {
+  // A thread that does not answer in time is left to quit: uninitialised.
+  CaptureError AwaitReply() {
     std::unique_lock<std::mutex> lock(control_lock);
-    if (!control_changed.wait_for(lock, OpenWait, [&] { return replied; })) {
-      Post(Request::Quit);
-      lock.unlock();
-      thread.detach();
-      return false;
+    if (control_changed.wait_for(lock, OpenWait, [&] { return replied || !thread_running; })) {
+      return replied ? reply : CaptureDriverError;
     }
-    result = reply;
-    return true;
-  }
-
-  // The end of the recording thread, on every path out of it.
-  void Finish() {
-    std::unique_ptr<RecordingBackend> finished;
-    {
-      std::lock_guard<std::mutex> lock(control_lock);
-      finished = std::move(backend);
-    }
-    finished.reset();
-    std::lock_guard<std::mutex> lock(control_lock);
-    thread_running = false;
-    control_changed.notify_all();
-  }
-
-  void LoseDevice(Clock::time_point now) {
-    backend->Close();
-    device_open = false;
-    ring.MarkSilence();
-    silence_served = true;
-    next_open_at = now;
-  }
-
-  void OpenDevice(Clock::time_point now) {
-    if (backend->Open(format) != CaptureOk) {
-      next_open_at = now + timing.reopen_interval;
-      return;
-    }
-    device_open = true;
-    got_first_block = false;
-    opened_at = now;
-  }
-
-  void WatchDevice(Clock::time_point now) {
-    if (!got_first_block) {
-      if (now - opened_at >= timing.first_block_allowance) LoseDevice(now);
-      return;
-    }
-    const auto quiet = now - last_block_at;
-    if (!silence_served && quiet >= timing.silence_after) {
-      ring.MarkSilence();
-      silence_served = true;
-    }
-    if (quiet >= timing.stall_after) LoseDevice(now);
-  }
-
-  // Waits for a request while there is no device to drain.
-  Request WaitForRequest() {
-    std::unique_lock<std::mutex> lock(control_lock);
-    if (!recording) {
-      control_changed.wait(lock, [&] { return request != Request::None; });
-    } else if (!device_open) {
-      const auto until = std::min(next_open_at, Clock::now() + timing.wait_slice);
-      control_changed.wait_until(lock, until, [&] { return request != Request::None; });
-    }
-    return request;
-  }
-
-  void Start() {
-    {
-      std::lock_guard<std::mutex> lock(control_lock);
-      format = requested_format;
-      proc = requested_proc;
-      user = requested_user;
-      handle = requested_handle;
-    }
-    const CaptureError opened = backend->Open(format);
-    if (opened == CaptureOk) {
-      ring.MarkSilence();
-      recording = true;
-      device_open = true;
-      got_first_block = false;
-      silence_served = true;
-      stopped_by_proc = false;
-      opened_at = Clock::now();
-    }
-    Reply(Request::Start, opened);
-  }
-
-  // How long a Drain may wait: not past the moment silence is due.
-  std::chrono::milliseconds DrainTimeout(Clock::time_point now) const {
-    if (!got_first_block || silence_served) return timing.wait_slice;
-    const auto due = std::chrono::ceil<std::chrono::milliseconds>(last_block_at + timing.silence_after - now);
-    return std::clamp(due, std::chrono::milliseconds(0), timing.wait_slice);
-  }
-
-  void Run() {
-    backend->OnThreadStart();
-    const CaptureError probed = backend->Probe();
-    Reply(Request::None, probed);
-    if (probed == CaptureOk) Record();
-    Finish();
-  }
-
-  void Record() {
-    for (;;) {
-      switch (WaitForRequest()) {
-        case Request::Quit:
-          if (device_open) backend->Close();
-          device_open = false;
-          recording = false;
-          Reply(Request::Quit, CaptureOk);
-          return;
-        case Request::Start:
-          Start();
-          continue;
-        case Request::None:
-          break;
-      }
-      if (!recording) continue;
-      if (!device_open) {
-        const auto now = Clock::now();
-        if (now >= next_open_at) OpenDevice(now);
-        continue;
-      }
-      const CaptureError drained = backend->Drain(DrainTimeout(Clock::now()), *this);
-      const auto now = Clock::now();
-      if (stopped_by_proc) {
-        backend->Close();
-        device_open = false;
-        recording = false;
-        ring.MarkSilence();
-      } else if (drained != CaptureOk) {
-        LoseDevice(now);
-      } else {
-        WatchDevice(now);
-      }
-    }
+    Post(Request::Quit);
+    thread.detach();
+    return CaptureDriverError;
   }
 };
 
-// Never destroyed: a process that ends without BASS_RecordFree must not run
-// a destructor that meets a thread the system has already ended.
+class RecordingThread final : BlockSink {  // the thread's own state, on its stack
+ public:
+  RecordingThread(Recorder& recorder, RecordingBackend& backend, const RecorderTiming& timing)
+      : recorder_(recorder), backend_(backend), timing_(timing) {}
+
+  void Run() {
+    InsideProc = true;  // the callback is all that runs on this thread besides us
+    backend_.OnThreadStart();
+    const CaptureError probed = backend_.Probe();
+    recorder_.Reply(probed);
+    while (probed == CaptureOk && state_ != State::Quitting) Step();
+  }
+
+ private:
+  enum class State { Idle, Opening, Recording, WaitingToReopen, StoppedByProc, Quitting };
+
+  // Waits for a request where the state has nothing else to do (Recording: in Drain, which a Post wakes).
+  void Step() {
+    std::unique_lock<std::mutex> lock(recorder_.control_lock);
+    auto posted = [&] { return recorder_.request != Request::None; };
+    if (state_ == State::Idle || state_ == State::StoppedByProc) {
+      recorder_.control_changed.wait(lock, posted);
+    } else if (state_ == State::WaitingToReopen) {
+      recorder_.control_changed.wait_until(lock, std::min(reopen_at_, Clock::now() + timing_.wait_slice), posted);
+    }
+    if (recorder_.request == Request::Start) session_ = recorder_.requested;
+    const Request request = std::exchange(recorder_.request, Request::None);  // a quit posted meanwhile waits
+    lock.unlock();
+    if (request == Request::Quit) {
+      backend_.Close();  // free waits for the thread's end, not for a reply
+      state_ = State::Quitting;
+    } else if (request == Request::Start) {
+      recorder_.Reply(Open(State::Idle));
+    } else if (state_ == State::Recording) {
+      Drain();
+    } else if (state_ == State::WaitingToReopen && Clock::now() >= reopen_at_) {
+      Open(State::WaitingToReopen);
+    }
+  }
+
+  CaptureError Open(State on_failure) {
+    state_ = State::Opening;
+    const CaptureError opened = backend_.Open(RecordFormat{session_.frequency});
+    const auto now = Clock::now();
+    state_ = opened == CaptureOk ? State::Recording : on_failure;
+    if (opened == CaptureOk) recorder_.ring.MarkSilence();  // nothing of an earlier recording
+    reopen_at_ = now + timing_.reopen_interval;
+    silence_at_ = Clock::time_point::max();  // nothing recorded yet to fall silent
+    lost_at_ = now + timing_.first_block_allowance;
+    return opened;
+  }
+
+  void Drain() {
+    const auto due = std::chrono::ceil<milliseconds>(silence_at_ - Clock::now());
+    const CaptureError drained = backend_.Drain(std::clamp(due, milliseconds(0), timing_.wait_slice), *this);
+    const auto now = Clock::now();
+    if (state_ == State::Recording && (drained != CaptureOk || now >= lost_at_)) {
+      state_ = State::WaitingToReopen;
+      reopen_at_ = now;
+    }
+    if (state_ != State::Recording) backend_.Close();
+    if (state_ != State::Recording || now >= silence_at_) {
+      recorder_.ring.MarkSilence();
+      silence_at_ = Clock::time_point::max();
+    }
+  }
+
+  bool OnBlock(const int16_t* samples, size_t count) override {
+    if (count == 0) return true;  // an empty buffer is no sign of life
+    recorder_.ring.Write(samples, count);
+    const auto now = Clock::now();
+    silence_at_ = now + timing_.silence_after;
+    lost_at_ = now + timing_.stall_after;
+    if (session_.proc == nullptr) return true;
+    const bool keep = session_.proc(session_.handle, samples, static_cast<uint32_t>(count * sizeof(int16_t)),
+                                    session_.user) != 0;
+    if (!keep) state_ = State::StoppedByProc;
+    return keep;
+  }
+
+  Recorder& recorder_;
+  RecordingBackend& backend_;
+  const RecorderTiming timing_;
+  State state_ = State::Idle;
+  Session session_;
+  Clock::time_point silence_at_, lost_at_, reopen_at_;
+};
+
+// Open allocates. A failure ends the thread, not the process: the call
+// waiting for it learns why, and a recording reads silent until freed.
+void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> backend, RecorderTiming timing) {
+  CaptureError failure = CaptureOk;
+  try {
+    RecordingThread(recorder, *backend, timing).Run();
+  } catch (const std::bad_alloc&) {
+    failure = CaptureOutOfMemory;
+  } catch (...) {
+    failure = CaptureDriverError;
+  }
+  if (failure != CaptureOk) {
+    recorder.ring.MarkSilence();
+    recorder.Reply(failure);
+  }
+  std::unique_lock<std::mutex> lock(recorder.control_lock);
+  recorder.wakeable = nullptr;
+  lock.unlock();
+  backend.reset();  // outside the lock: a close may hang, a free may not
+  lock.lock();
+  recorder.thread_running = false;
+  recorder.control_changed.notify_all();
+}
+
+// Never destroyed: at exit without a free, no destructor may meet a thread the system ended.
 Recorder& TheRecorder() {
   static Recorder* const recorder = new Recorder;
   return *recorder;
@@ -265,116 +220,81 @@ Recorder& TheRecorder() {
 }  // namespace
 
 void SetRecordingBackendFactory(BackendFactory factory) {
-  Recorder& recorder = TheRecorder();
-  std::lock_guard<std::mutex> lock(recorder.calls_lock);
-  recorder.factory = std::move(factory);
+  std::lock_guard<std::mutex> lock(TheRecorder().calls_lock);
+  TheRecorder().factory = std::move(factory);
 }
 
 void SetRecorderTiming(const RecorderTiming& timing) {
-  Recorder& recorder = TheRecorder();
-  std::lock_guard<std::mutex> lock(recorder.calls_lock);
-  recorder.timing = timing;
+  std::lock_guard<std::mutex> lock(TheRecorder().calls_lock);
+  TheRecorder().timing = timing;
 }
 
 CaptureError InitRecording() {
   Recorder& recorder = TheRecorder();
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
-  if (recorder.initialised) return CaptureAlreadyInitialised;
-  {
-    // A recording thread that an earlier free had to leave behind goes first.
+  if (recorder.thread.joinable()) return CaptureAlreadyInitialised;
+  try {
     std::unique_lock<std::mutex> lock(recorder.control_lock);
+    // A thread that an earlier free had to leave behind goes first.
     if (!recorder.control_changed.wait_for(lock, OldThreadWait, [&] { return !recorder.thread_running; })) {
       return CaptureDeviceBusy;
     }
-  }
-  try {
     std::unique_ptr<RecordingBackend> backend = recorder.factory ? recorder.factory() : CreateDefaultBackend();
     if (!backend) return CaptureNoDevice;
-    std::lock_guard<std::mutex> lock(recorder.control_lock);
-    recorder.backend = std::move(backend);
-    recorder.request = Request::None;
-    recorder.replied = false;
+    RecordingBackend* const wakeable = backend.get();
+    recorder.thread = std::thread(RecordingThreadMain, std::ref(recorder), std::move(backend), recorder.timing);
+    // The new thread reaches none of this before the lock is let go.
+    recorder.Post(Request::None);
+    recorder.wakeable = wakeable;
     recorder.thread_running = true;
-    try {
-      recorder.thread = std::thread([&recorder] { recorder.Run(); });
-    } catch (...) {
-      recorder.thread_running = false;
-      recorder.backend.reset();
-      throw;
-    }
   } catch (const std::bad_alloc&) {
     return CaptureOutOfMemory;
-  } catch (const std::system_error&) {
+  } catch (...) {
     return CaptureDriverError;
   }
-  CaptureError probed;
-  if (!recorder.AwaitReply(probed)) return CaptureDriverError;
-  if (probed != CaptureOk) {
-    recorder.thread.join();
-    return probed;
-  }
-  recorder.initialised = true;
-  return CaptureOk;
+  const CaptureError probed = recorder.AwaitReply();
+  if (probed != CaptureOk && recorder.thread.joinable()) recorder.thread.join();
+  return probed;
 }
 
 CaptureError StartRecording(uint32_t frequency, uint32_t channels, uint32_t flags, CaptureRecordProc proc,
                             void* user, uint32_t& handle) {
   Recorder& recorder = TheRecorder();
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
-  if (!recorder.initialised) return CaptureNotInitialised;
-  if (recorder.started) return CaptureDeviceBusy;
-  if (channels != 1 || flags != 0 || frequency < LowestFrequency || frequency > HighestFrequency) {
-    return CaptureFormatUnsupported;
-  }
+  if (!recorder.thread.joinable()) return CaptureNotInitialised;
+  if (recorder.current_handle.load(std::memory_order_relaxed) != 0) return CaptureDeviceBusy;
+  const bool recordable = channels == 1 && flags == 0 && frequency >= LowestFrequency && frequency <= HighestFrequency;
+  if (!recordable) return CaptureFormatUnsupported;
   handle = ++recorder.last_handle;
   {
     std::lock_guard<std::mutex> lock(recorder.control_lock);
-    recorder.requested_format = RecordFormat{frequency, channels};
-    recorder.requested_proc = proc;
-    recorder.requested_user = user;
-    recorder.requested_handle = handle;
+    recorder.requested = Session{frequency, handle, proc, user};
     recorder.Post(Request::Start);
   }
-  CaptureError started;
-  if (!recorder.AwaitReply(started)) {
-    recorder.initialised = false;  // the thread was left to quit by itself
-    return CaptureDriverError;
-  }
+  const CaptureError started = recorder.AwaitReply();
   if (started != CaptureOk) return started;
   recorder.frequency.store(frequency, std::memory_order_relaxed);
   recorder.current_handle.store(handle, std::memory_order_release);
-  recorder.started = true;
   return CaptureOk;
 }
 
 CaptureError FreeRecording() {
   Recorder& recorder = TheRecorder();
   std::lock_guard<std::mutex> calls(recorder.calls_lock);
-  if (!recorder.initialised) return CaptureNotInitialised;
+  if (!recorder.thread.joinable()) return CaptureNotInitialised;
   recorder.current_handle.store(0, std::memory_order_release);
-  bool finished;
-  {
-    std::unique_lock<std::mutex> lock(recorder.control_lock);
-    recorder.Post(Request::Quit);
-    finished = recorder.control_changed.wait_for(lock, FreeWait, [&] { return !recorder.thread_running; });
-  }
+  std::unique_lock<std::mutex> lock(recorder.control_lock);
+  recorder.Post(Request::Quit);
+  const bool finished = recorder.control_changed.wait_for(lock, FreeWait, [&] { return !recorder.thread_running; });
+  lock.unlock();
   // A thread stuck in the audio layer quits by itself once it is let go.
-  if (finished) {
-    recorder.thread.join();
-  } else {
-    recorder.thread.detach();
-  }
-  recorder.initialised = false;
-  recorder.started = false;
+  finished ? recorder.thread.join() : recorder.thread.detach();
   return CaptureOk;
 }
 
 bool IsCurrentRecording(uint32_t handle) {
   return handle != 0 && handle == TheRecorder().current_handle.load(std::memory_order_acquire);
 }
-
 uint32_t RecordingFrequency() { return TheRecorder().frequency.load(std::memory_order_relaxed); }
-
 void ReadNewestSamples(void* out, size_t count) { TheRecorder().ring.ReadNewest(out, count); }
-
 bool InsideRecordProc() { return InsideProc; }

@@ -1,7 +1,6 @@
 // The recorder behind the exported calls (exports.cpp): one recording at a
 // time, its recording thread, and what it does when the device goes. Tests
-// use the hooks at the end to run the exported calls against the synthetic
-// backend with shortened timings.
+// use the hooks at the end to install a backend and shorter timings.
 #pragma once
 
 #include <chrono>
@@ -28,7 +27,7 @@ CaptureError FreeRecording();
 bool IsCurrentRecording(uint32_t handle);
 uint32_t RecordingFrequency();  // of the latest started recording
 void ReadNewestSamples(void* out, size_t count);  // as SampleRing::ReadNewest
-// True on the recording thread while it runs the record callback.
+// True on the recording thread, where only the record callback can call.
 bool InsideRecordProc();
 
 struct RecorderTiming {
@@ -47,7 +46,8 @@ struct RecorderTiming {
 
 using BackendFactory = std::function<std::unique_ptr<RecordingBackend>()>;
 
-// Both take effect at the next BASS_RecordInit. An empty factory restores
-// CreateDefaultBackend; a default RecorderTiming restores the real timings.
+// Both take effect at the next BASS_RecordInit, which hands the timing to
+// the recording thread. An empty factory restores CreateDefaultBackend; a
+// default RecorderTiming restores the real timings.
 void SetRecordingBackendFactory(BackendFactory factory);
 void SetRecorderTiming(const RecorderTiming& timing);

@@ -1,24 +1,16 @@
 #include "capturelib/sample_ring.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 void SampleRing::Write(const int16_t* samples, size_t count) {
-  // Orders every finished read before the slots it read are overwritten.
-  static_cast<void>(reads_finished_.load(std::memory_order_acquire));
   const uint64_t start = written_.load(std::memory_order_relaxed);
   const size_t kept = std::min(count, Capacity);
-  uint64_t position = start + (count - kept);
-  const int16_t* from = samples + (count - kept);
-  size_t left = kept;
-  while (left > 0) {
-    const size_t slot = static_cast<size_t>(position % Capacity);
-    const size_t run = std::min(left, Capacity - slot);
-    std::memcpy(samples_ + slot, from, run * sizeof(int16_t));
-    from += run;
-    position += run;
-    left -= run;
+  // A reader that sees any of the samples below sees this announcement too.
+  writing_to_.store(start + count, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  for (uint64_t position = start + (count - kept); position < start + count; ++position) {
+    samples_[position % Capacity].store(samples[position - start], std::memory_order_relaxed);
   }
   written_.store(start + count, std::memory_order_release);
 }
@@ -36,21 +28,14 @@ void SampleRing::ReadNewest(void* out, size_t count) const {
     const size_t copied = static_cast<size_t>(std::min<uint64_t>({count, audible, MaxRead}));
     const size_t zeros = count - copied;
     std::memset(bytes, 0, zeros * sizeof(int16_t));
-    uint64_t position = written - copied;
-    size_t done = 0;
-    while (done < copied) {
-      const size_t slot = static_cast<size_t>(position % Capacity);
-      const size_t run = std::min(copied - done, Capacity - slot);
-      std::memcpy(bytes + (zeros + done) * sizeof(int16_t), samples_ + slot, run * sizeof(int16_t));
-      done += run;
-      position += run;
+    for (size_t i = 0; i < copied; ++i) {
+      const int16_t sample = samples_[(written - copied + i) % Capacity].load(std::memory_order_relaxed);
+      std::memcpy(bytes + (zeros + i) * sizeof(int16_t), &sample, sizeof sample);
     }
-    // Announces the read as finished (see Write), and keeps the copy ahead of
-    // the check below.
-    reads_finished_.fetch_add(1, std::memory_order_acq_rel);
-    // The producer only ever overwrites the oldest slots: the copy holds as
-    // long as it has not written Capacity - copied more samples meanwhile.
-    if (written_.load(std::memory_order_acquire) - written <= Capacity - copied) return;
+    std::atomic_thread_fence(std::memory_order_acquire);
+    // The producer overwrites the oldest slots first: the copy holds unless it
+    // has gone Capacity - copied past the count the copy began at.
+    if (writing_to_.load(std::memory_order_relaxed) - written <= Capacity - copied) return;
   }
   std::memset(bytes, 0, count * sizeof(int16_t));
 }

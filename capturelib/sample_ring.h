@@ -2,14 +2,14 @@
 //
 // Threading contract: one producer (the recording thread) calls Write and
 // MarkSilence; any number of consumers call ReadNewest, typically the display
-// timer's thread. No locks and no allocation: the producer stores samples,
-// then publishes the running count with release order; a consumer reads the
-// count with acquire order and copies at most MaxRead samples, which the
-// producer cannot overwrite unless it writes Capacity - MaxRead (about 0.7 s
-// at 44.1 kHz) during one copy. A copy that was overtaken all the same is
-// detected and repeated. Each finished read is announced in a counter the
-// producer reads before writing, so a slot is only overwritten after every
-// finished read of it.
+// timer's thread. No locks and no allocation. The producer announces how far
+// it is about to write, stores the samples, then publishes the count; a
+// consumer reads the count, copies at most MaxRead samples, then reads the
+// announcement: the copy holds unless the producer announced Capacity -
+// MaxRead (about 0.7 s at 44.1 kHz) more meanwhile, and is repeated if it
+// did, so even a reader pre-empted that long gets no mix of old and new. The
+// samples are relaxed atomics (plain loads and stores), so that an overtaken
+// copy is a detected stale read rather than a data race.
 #pragma once
 
 #include <atomic>
@@ -28,15 +28,13 @@ class SampleRing {
 
   // Copies the newest count samples, oldest first, to out (any alignment).
   // Samples never written, or older than the last MarkSilence, or more than
-  // MaxRead back, read as 0.
+  // MaxRead back, read as 0; so does everything, should the producer overtake
+  // three copies in a row.
   void ReadNewest(void* out, size_t count) const;
-
-  // Total samples written since construction.
-  uint64_t Written() const { return written_.load(std::memory_order_acquire); }
 
  private:
   std::atomic<uint64_t> written_{0};
+  std::atomic<uint64_t> writing_to_{0};  // written_ once the Write under way is done
   std::atomic<uint64_t> silent_before_{0};
-  mutable std::atomic<uint64_t> reads_finished_{0};
-  int16_t samples_[Capacity] = {};
+  std::atomic<int16_t> samples_[Capacity] = {};
 };

@@ -6,6 +6,15 @@ kivotra_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # KIVOTRA_BUILD_DIR counts from where the script was started, not the root.
 kivotra_started_in=$PWD
 
+# The comment at the top of the running script, from after the #! line to the
+# first line that is not a comment: what it does and its arguments.
+script_help() { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; }
+# --help: that text, status 0. A wrong argument: the same on standard error,
+# status 2. Both before the script builds or starts anything.
+help_asked() { script_help; exit 0; }
+wrong_usage() { script_help >&2; exit 2; }
+positive_number() { [[ $1 =~ ^[1-9][0-9]*$ ]]; }
+
 # The path as Windows programs under Wine see it.
 windows_path() { local path; path=$(readlink -f "$1"); echo "Z:${path//\//\\}"; }
 
@@ -53,7 +62,8 @@ ended() {
 start_session() {
   kivotra_session=$1
   trap stop_everything EXIT
-  "$kivotra_root/tests/e2e/session-start" "$kivotra_session"
+  "$kivotra_root/tests/e2e/session-start" "$kivotra_session" ||
+    { echo "${0##*/}: the private session in $kivotra_session did not start (see above)" >&2; exit 1; }
   . "$kivotra_session/env"
 }
 

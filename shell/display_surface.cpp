@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "capture/recording.h"
+#include "capture/system_dll.h"
 #include "visual/frame.h"
 #include "visual/presentation.h"
 #include "visual/tick.h"
@@ -68,6 +69,12 @@ void CreateDisplaySurface() {
 }
 
 void PresentFrame() {
+  // Only the timer's thread presents: named at its first frame, for profilers.
+  static bool tick_thread_named = false;
+  if (!tick_thread_named) {
+    NameThisThread(L"Kivotra tick");
+    tick_thread_named = true;
+  }
   PresentDC = GetDC(Window());
   CopyFrame(PresentDC);
 }

@@ -5,6 +5,7 @@
 
 #include "capture/capture_library.h"
 #include "capture/recording.h"
+#include "capture/system_dll.h"
 #include "shell/main_window.h"
 #include "visual/frame.h"
 
@@ -64,9 +65,21 @@ int RunMessageLoop() {
   }
   return int(message.wParam);
 }
+
+
+// Later loads by name (the audio stack's, GDI's) would otherwise look in the
+// program's folder first, where anybody's download may sit. Windows 7 has the
+// call only with update KB2533623.
+void SearchSystemFolderOnly() {
+  using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
+  const auto restrict = SystemCall<SetDefaultDllDirectoriesCall>(GetModuleHandleW(L"kernel32.dll"),
+                                                                 "SetDefaultDllDirectories");
+  if (restrict != nullptr) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  SearchSystemFolderOnly();
   if (HandOverToRunningCopy()) return AnotherCopyRunsStatus;
   if (!LibraryVersionMatches()) return WrongLibraryStatus;
   if (!RegisterMainClass(instance)) return NoWindowStatus;

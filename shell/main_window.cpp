@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "capture/recording.h"
+#include "capture/system_dll.h"
 #include "shell/display_surface.h"
 #include "visual/tick.h"
 
@@ -12,32 +13,57 @@ UINT TickTimer = 0;
 
 namespace {
 constexpr UINT TickPeriodMs = 25;  // 40 frames a second
-UINT TimerResolutionMs = 0;        // what timeBeginPeriod granted, 0 for nothing
+
+// The multimedia timer's calls, looked up in the system's winmm.dll. Without
+// the period calls the tick runs at the default resolution; without winmm at
+// all there is no tick, as when the timer cannot be started.
+struct TimerCalls {
+  decltype(&::timeGetDevCaps) getDevCaps;
+  decltype(&::timeBeginPeriod) beginPeriod;
+  decltype(&::timeEndPeriod) endPeriod;
+  decltype(&::timeSetEvent) setEvent;
+  decltype(&::timeKillEvent) killEvent;
+};
+TimerCalls Timer;
+UINT TimerResolutionMs = 0;  // what timeBeginPeriod granted, 0 for nothing
+
+TimerCalls LookUpTimer() {
+  const HMODULE winmm = LoadSystemDll(L"winmm.dll");
+  return {SystemCall<decltype(&::timeGetDevCaps)>(winmm, "timeGetDevCaps"),
+          SystemCall<decltype(&::timeBeginPeriod)>(winmm, "timeBeginPeriod"),
+          SystemCall<decltype(&::timeEndPeriod)>(winmm, "timeEndPeriod"),
+          SystemCall<decltype(&::timeSetEvent)>(winmm, "timeSetEvent"),
+          SystemCall<decltype(&::timeKillEvent)>(winmm, "timeKillEvent")};
+}
 
 // Since Windows 10 2004 a process that asks for no resolution of its own gets
 // timer events on the default 15.625 ms grid, so a 25 ms tick would come at
 // 15.6 and 31.25 ms. Wine waits to the millisecond either way.
 UINT RequestTimerResolution() {
+  if (!Timer.getDevCaps || !Timer.beginPeriod || !Timer.endPeriod) return 0;
   TIMECAPS caps;
-  if (timeGetDevCaps(&caps, sizeof caps) != TIMERR_NOERROR) return 0;
+  if (Timer.getDevCaps(&caps, sizeof caps) != TIMERR_NOERROR) return 0;
   const UINT period = std::clamp<UINT>(1, caps.wPeriodMin, caps.wPeriodMax);
-  return timeBeginPeriod(period) == TIMERR_NOERROR ? period : 0;
+  return Timer.beginPeriod(period) == TIMERR_NOERROR ? period : 0;
 }
 
 void OnCreate(HWND window) {
   MainWindow = window;
   StartCapture();  // returns only when recording runs
   CreateDisplaySurface();
+  Timer = LookUpTimer();
   TimerResolutionMs = RequestTimerResolution();
-  TickTimer = timeSetEvent(TickPeriodMs, TickPeriodMs, RenderTick, 0, TIME_PERIODIC);
+  if (Timer.setEvent && Timer.killEvent) {
+    TickTimer = Timer.setEvent(TickPeriodMs, TickPeriodMs, RenderTick, 0, TIME_PERIODIC);
+  }
 }
 
 void OnDestroy() {
-  if (TickTimer != 0) timeKillEvent(TickTimer);
+  if (TickTimer != 0) Timer.killEvent(TickTimer);
   // timeKillEvent does not wait for a tick that is already running: wait for
   // it here, and keep any late one from touching what is released below.
   CloseTickGate();
-  if (TimerResolutionMs != 0) timeEndPeriod(TimerResolutionMs);
+  if (TimerResolutionMs != 0) Timer.endPeriod(TimerResolutionMs);
   StopCapture();
   ReleaseDisplaySurface();
   PostQuitMessage(0);

@@ -8,7 +8,7 @@
 #include "capture/capture_library.h"
 #include "capturelib/fft.h"
 #include "capturelib/recorder.h"
-#include "capturelib/backends/synthetic_for_tests.h"
+#include "tests/support/synthetic_device.h"
 #include "tests/support/capture_checks.h"
 #include "tests/support/deterministic.h"
 #include "tests/support/polling.h"
@@ -29,35 +29,6 @@ std::vector<int16_t> NoiseSamples() {
   for (float value : Noise()) samples.push_back(static_cast<int16_t>(value * 32767));
   return samples;
 }
-
-// The transform alone: FFTW's float r2c against ours.
-void FftwRealTransform(benchmark::State& state) {
-  float* input = fftwf_alloc_real(N);
-  fftwf_complex* output = fftwf_alloc_complex(N / 2 + 1);
-  fftwf_plan plan = fftwf_plan_dft_r2c_1d(N, input, output, FFTW_MEASURE);
-  const std::vector<float> noise = Noise();
-  std::copy(noise.begin(), noise.end(), input);
-  for (auto _ : state) {
-    fftwf_execute(plan);
-    benchmark::DoNotOptimize(output);
-    benchmark::ClobberMemory();
-  }
-  fftwf_destroy_plan(plan);
-  fftwf_free(input);
-  fftwf_free(output);
-}
-BENCHMARK(FftwRealTransform);
-
-void OurRealTransform(benchmark::State& state) {
-  const std::vector<float> input = Noise();
-  std::vector<float> real(N / 2), imaginary(N / 2);
-  for (auto _ : state) {
-    RealFft(input.data(), real.data(), imaginary.data());
-    benchmark::DoNotOptimize(real.data());
-    benchmark::ClobberMemory();
-  }
-}
-BENCHMARK(OurRealTransform);
 
 // The whole path from 16-bit samples to 1024 magnitudes, both ways.
 void FftwSpectrumPath(benchmark::State& state) {

@@ -4,14 +4,15 @@
 // used only by the recorder's own recording thread, except Wake, which any
 // thread may call. Its life:
 //
-//   OnThreadStart  first, on the recording thread, before anything else: a
-//           place for per-thread set-up (the waveIn backend raises the
-//           thread's priority). Optional.
+//   OnThreadStart  first, on the recording thread: per-thread set-up (the
+//           waveIn backend raises the thread's priority and names it).
+//           Optional.
 //   Probe   once, right after that: is there a default input device?
 //           CaptureOk or the failure's code (CaptureNoDevice when none).
 //   Open    open the default device for the format and start recording.
 //           CaptureOk or the failure's code. Called again, after Close, to
-//           reopen after a loss.
+//           reopen after a loss. May throw std::bad_alloc, leaving nothing
+//           open: the recording thread then ends with CaptureOutOfMemory.
 //   Drain   wait up to timeout for recorded blocks (or a Wake), then hand
 //           every finished block to the sink, oldest first, and requeue it.
 //           Stops early when the sink returns false. CaptureOk, or a code
@@ -22,10 +23,10 @@
 //           the device never returns are leaked rather than waited for.
 //   Wake    make a Drain in progress (or the next one) return at once.
 //
-// The Windows backend records through waveIn (wavein_backend.h); the
-// synthetic one (synthetic_for_tests.h) makes signals for tests and
-// benchmarks and can be told to lose the device; no_backend.cpp stands in
-// where a system has none. CreateDefaultBackend picks the product's.
+// The Windows backend records through waveIn (wavein_backend.h);
+// no_backend.cpp stands in where a system has none (init fails with
+// CaptureNoDevice). CreateDefaultBackend picks the product's. Tests and benchmarks install a synthetic one
+// (tests/support/synthetic_device.h) through SetRecordingBackendFactory.
 #pragma once
 
 #include <chrono>
@@ -35,9 +36,9 @@
 
 #include "capturelib/contract.h"
 
+// Always 16-bit mono.
 struct RecordFormat {
   uint32_t frequency = 44100;
-  uint32_t channels = 1;
 };
 
 // About 10 ms of audio per block: short enough that the newest sample is
@@ -63,6 +64,4 @@ class RecordingBackend {
   virtual void Wake() = 0;
 };
 
-// The backend BASS_RecordInit uses unless a test installs another: waveIn on
-// Windows; on other systems, none (init fails with CaptureNoDevice).
 std::unique_ptr<RecordingBackend> CreateDefaultBackend();

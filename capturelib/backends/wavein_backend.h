@@ -9,18 +9,15 @@
 // from inside a waveIn callback can deadlock on Windows, so the callback is
 // only an auto-reset event, and one wake may stand for several buffers.
 //
-// What Windows does and Wine does not show:
+// What Windows does and Wine does not show (capturelib/README.md says more):
 // - A dead endpoint may return every buffer at once, empty. Empty buffers are
-//   not sound: they are not handed over, and they are requeued only after
+//   not sound: they are not handed over, and are requeued only after
 //   EmptyBufferRetry, so a dead device cannot make this thread spin.
 // - waveInClose refuses (WAVERR_STILLPLAYING) while a buffer is queued, and
-//   after a failed waveInReset buffers may stay queued, perhaps for good. A
-//   stream whose close is refused is dead: its handle and buffers are kept,
-//   and its close is retried, without waiting, before every open and about
-//   once a second, so that it goes as soon as Windows lets go. A new stream
-//   opens beside it, so sound comes back even if it never goes. Wine closes
-//   with buffers still queued; their memory is leaked then rather than freed,
-//   as the driver may still write into it.
+//   after a failed waveInReset buffers may stay queued for good. Such a dead
+//   stream is kept, its close retried before every open and about once a
+//   second, and a new stream opens beside it. Wine closes with buffers still
+//   queued; their memory is then leaked, as the driver may still write into it.
 // - Every wait is measured on the steady clock, whatever the timer
 //   granularity of the system (15.6 ms by default on Windows).
 //
@@ -66,7 +63,7 @@ class WaveInBackend final : public RecordingBackend {
     for (Device& device : dead_) LeftToSystem().push_back(std::move(device));
   }
 
-  void OnThreadStart() override { Api::RaiseThreadPriority(); }
+  void OnThreadStart() override { Api::PrepareRecordingThread(); }
 
   CaptureError Probe() override {
     if (event_ == nullptr) return CaptureOutOfMemory;
@@ -79,20 +76,22 @@ class WaveInBackend final : public RecordingBackend {
     if (dead_.size() >= MaxDeadStreams) return CaptureDeviceBusy;
     WAVEFORMATEX wave{};
     wave.wFormatTag = WAVE_FORMAT_PCM;
-    wave.nChannels = static_cast<WORD>(format.channels);
+    wave.nChannels = 1;
     wave.nSamplesPerSec = format.frequency;
     wave.wBitsPerSample = 16;
-    wave.nBlockAlign = static_cast<WORD>(format.channels * sizeof(int16_t));
+    wave.nBlockAlign = sizeof(int16_t);
     wave.nAvgBytesPerSec = format.frequency * wave.nBlockAlign;
+    // Allocated first: a failed allocation must not leave a device open.
+    const size_t block_bytes = BlockSamples(format) * wave.nBlockAlign;
+    auto buffers = std::make_unique<Buffers>();
+    buffers->memory.assign(block_bytes * BufferCount, 0);
     Api::ResetEvent(event_);
     HWAVEIN handle = nullptr;
     MMRESULT result = Api::waveInOpen(&handle, WAVE_MAPPER, &wave, reinterpret_cast<DWORD_PTR>(event_), 0,
                                       CALLBACK_EVENT);
     if (result != MMSYSERR_NOERROR) return ErrorFromMmresult(result);
     device_.handle = handle;
-    const size_t block_bytes = BlockSamples(format) * wave.nBlockAlign;
-    device_.buffers = std::make_unique<Buffers>();
-    device_.buffers->memory.assign(block_bytes * BufferCount, 0);
+    device_.buffers = std::move(buffers);
     queue_ = Queue{};
     parked_.clear();
     for (int i = 0; i < BufferCount && result == MMSYSERR_NOERROR; ++i) {

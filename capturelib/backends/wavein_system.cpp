@@ -1,27 +1,21 @@
-// The waveIn backend on winmm itself, and the translation of its codes.
+// The waveIn backend on winmm itself.
 #include "capturelib/backends/wavein_backend.h"
+
+#include "capture/system_dll.h"
 
 namespace {
 
-// winmm's calls as they are: the backend's seam costs nothing in the product.
+// winmm's calls as they are, looked up once by LookUpWinmm and never let go:
+// a recording thread that a free had to leave behind may still be in winmm.
 struct SystemWaveIn {
-  static UINT waveInGetNumDevs() { return ::waveInGetNumDevs(); }
-  static MMRESULT waveInOpen(HWAVEIN* device, UINT id, const WAVEFORMATEX* format, DWORD_PTR callback,
-                             DWORD_PTR instance, DWORD flags) {
-    return ::waveInOpen(device, id, format, callback, instance, flags);
-  }
-  static MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT size) {
-    return ::waveInPrepareHeader(device, header, size);
-  }
-  static MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT size) {
-    return ::waveInUnprepareHeader(device, header, size);
-  }
-  static MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT size) {
-    return ::waveInAddBuffer(device, header, size);
-  }
-  static MMRESULT waveInStart(HWAVEIN device) { return ::waveInStart(device); }
-  static MMRESULT waveInReset(HWAVEIN device) { return ::waveInReset(device); }
-  static MMRESULT waveInClose(HWAVEIN device) { return ::waveInClose(device); }
+  static inline decltype(&::waveInGetNumDevs) waveInGetNumDevs;
+  static inline decltype(&::waveInOpen) waveInOpen;
+  static inline decltype(&::waveInPrepareHeader) waveInPrepareHeader;
+  static inline decltype(&::waveInUnprepareHeader) waveInUnprepareHeader;
+  static inline decltype(&::waveInAddBuffer) waveInAddBuffer;
+  static inline decltype(&::waveInStart) waveInStart;
+  static inline decltype(&::waveInReset) waveInReset;
+  static inline decltype(&::waveInClose) waveInClose;
 
   static HANDLE CreateEventW(void* attributes, BOOL manual_reset, BOOL initially_set, const wchar_t* name) {
     return ::CreateEventW(static_cast<SECURITY_ATTRIBUTES*>(attributes), manual_reset, initially_set, name);
@@ -32,11 +26,45 @@ struct SystemWaveIn {
     return ::WaitForSingleObject(event, milliseconds);
   }
   static BOOL CloseHandle(HANDLE event) { return ::CloseHandle(event); }
-  static void RaiseThreadPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST); }
+  static void PrepareRecordingThread() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    NameThisThread(L"Kivotra capture");
+  }
+};
+
+// Once, before the first recording thread starts. False when any call is missing.
+bool LookUpWinmm() {
+  static const bool found = [] {
+    const HMODULE winmm = LoadSystemDll(L"winmm.dll");
+    using Api = SystemWaveIn;
+    Api::waveInGetNumDevs = SystemCall<decltype(Api::waveInGetNumDevs)>(winmm, "waveInGetNumDevs");
+    Api::waveInOpen = SystemCall<decltype(Api::waveInOpen)>(winmm, "waveInOpen");
+    Api::waveInPrepareHeader = SystemCall<decltype(Api::waveInPrepareHeader)>(winmm, "waveInPrepareHeader");
+    Api::waveInUnprepareHeader = SystemCall<decltype(Api::waveInUnprepareHeader)>(winmm, "waveInUnprepareHeader");
+    Api::waveInAddBuffer = SystemCall<decltype(Api::waveInAddBuffer)>(winmm, "waveInAddBuffer");
+    Api::waveInStart = SystemCall<decltype(Api::waveInStart)>(winmm, "waveInStart");
+    Api::waveInReset = SystemCall<decltype(Api::waveInReset)>(winmm, "waveInReset");
+    Api::waveInClose = SystemCall<decltype(Api::waveInClose)>(winmm, "waveInClose");
+    return Api::waveInGetNumDevs && Api::waveInOpen && Api::waveInPrepareHeader && Api::waveInUnprepareHeader &&
+           Api::waveInAddBuffer && Api::waveInStart && Api::waveInReset && Api::waveInClose;
+  }();
+  return found;
+}
+
+// Without winmm there is no audio layer to record from: init fails with the
+// driver error, whose advice in the README covers it.
+class NoWinmmBackend final : public RecordingBackend {
+ public:
+  CaptureError Probe() override { return CaptureDriverError; }
+  CaptureError Open(const RecordFormat&) override { return CaptureDriverError; }
+  CaptureError Drain(std::chrono::milliseconds, BlockSink&) override { return CaptureDriverError; }
+  void Close() override {}
+  void Wake() override {}
 };
 
 }  // namespace
 
 std::unique_ptr<RecordingBackend> CreateDefaultBackend() {
+  if (!LookUpWinmm()) return std::make_unique<NoWinmmBackend>();
   return std::make_unique<WaveInBackend<SystemWaveIn>>();
 }

@@ -11,7 +11,7 @@
 #include "capture/capture_library.h"
 #include "capturelib/contract.h"
 #include "capturelib/recorder.h"
-#include "capturelib/backends/synthetic_for_tests.h"
+#include "tests/support/synthetic_device.h"
 #include "tests/capturelib/fast_timing.h"
 #include "tests/support/capture_checks.h"
 #include "tests/support/polling.h"

@@ -36,7 +36,7 @@
 #include "capturelib/contract.h"
 #include "capturelib/fft.h"
 #include "capturelib/recorder.h"
-#include "capturelib/backends/synthetic_for_tests.h"
+#include "tests/support/synthetic_device.h"
 #include "tests/capturelib/fast_timing.h"
 #include "tests/support/capture_checks.h"
 #include "tests/support/polling.h"

@@ -38,20 +38,31 @@ TEST_F(RecorderTest, PollingAtFullSpeedWhileRecordingNeverSeesTornData) {
   EXPECT_EQ(torn, 0);
 }
 
-TEST_F(RecorderTest, PollingWhileRecordingsStartAndStopNeverCrashes) {
+TEST_F(RecorderTest, PollingWhileRecordingsStartAndStopGetsWholeAnswersOrBadHandle) {
   device.SetBlockMilliseconds(1);
   device.SetSignal(SyntheticSignal::Square(441));
   std::atomic<uint32_t> handle{0};
   std::atomic<bool> done{false};
   std::atomic<int> answered{0};
+  std::atomic<int> wrong{0};
   std::thread poller([&] {
     std::vector<int16_t> samples(736);
     float bins[1024];
+    const auto full_scale = [](int16_t sample) { return sample == 32767 || sample == -32768; };
     while (!done) {
       const uint32_t current = handle.load();
-      if (BASS_ChannelGetData(current, samples.data(), 1472) != CaptureFailure) ++answered;
-      BASS_ChannelGetData(current, bins, BASS_DATA_FFT2048);
-      BASS_ChannelGetLevel(current);
+      // Silence before the first block, then the full-scale square wave.
+      if (BASS_ChannelGetData(current, samples.data(), 1472) != CaptureFailure) {
+        ++answered;
+        const auto sound = std::find_if(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
+        if (!std::all_of(sound, samples.end(), full_scale)) ++wrong;
+      } else if (BASS_ErrorGetCode() != CaptureBadHandle) {
+        ++wrong;
+      }
+      const uint32_t bytes = BASS_ChannelGetData(current, bins, BASS_DATA_FFT2048);
+      if (bytes != sizeof bins && bytes != CaptureFailure) ++wrong;
+      const uint32_t level = BASS_ChannelGetLevel(current);
+      if (level != 0 && level != 0x7FFF7FFFu && level != 0x80008000u && level != CaptureFailure) ++wrong;
     }
   });
   for (int round = 0; round < 20; ++round) {
@@ -64,6 +75,7 @@ TEST_F(RecorderTest, PollingWhileRecordingsStartAndStopNeverCrashes) {
   done = true;
   poller.join();
   EXPECT_GT(answered, 0);
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

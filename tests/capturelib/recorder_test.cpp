@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "recorder_fixture.h"
+#include "tests/support/deterministic.h"
 
 namespace {
 
@@ -17,9 +18,10 @@ std::vector<int16_t> Samples(uint32_t handle, size_t count) {
   return samples;
 }
 
-TEST(CaptureVersion, HasTheRequiredHighWord) {
+TEST(CaptureVersion, HasTheHighWordTheProgramChecksAndNeverFails) {
+  EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
   EXPECT_EQ(BASS_GetVersion() >> 16, 0x0204u);
-  EXPECT_EQ(BASS_GetVersion() & 0xFFFF, CaptureBuildNumber);
+  EXPECT_EQ(BASS_ErrorGetCode(), CaptureOk);
 }
 
 TEST_F(RecorderTest, InitWithoutAnInputDeviceFailsWithTheNoDeviceCode) {
@@ -80,6 +82,15 @@ TEST_F(RecorderTest, ADeviceThatFailsToOpenFailsTheStartWithItsCode) {
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureOk);
 }
 
+TEST_F(RecorderTest, AnOpenThatRunsOutOfMemoryFailsTheStartWithTheOutOfMemoryCode) {
+  ASSERT_NE(BASS_RecordInit(DefaultInputDevice), 0);
+  device.ThrowInNextOpen();
+  EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), CaptureOutOfMemory);
+  EXPECT_NE(BASS_RecordFree(), 0);
+  Start();
+}
+
 TEST_F(RecorderTest, ErrorCodesBelongToTheCallingThread) {
   EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
   int32_t other_thread_code = -1;
@@ -132,6 +143,30 @@ TEST_F(RecorderTest, TheLevelCoversOnlyTheNewest20Milliseconds) {
   const uint32_t handle = Start();
   EXPECT_TRUE(Eventually([&] { return LowLevel(handle) == 20000; }));
   EXPECT_TRUE(Eventually([&] { return LowLevel(handle) == 0; }));
+}
+
+TEST_F(RecorderTest, TheLevelIsTheLargestAbsoluteSampleOfTheNewest20Milliseconds) {
+  // Only queued blocks arrive, and nothing falls silent or stalls meanwhile.
+  device.SetFirstBlockDelay(std::chrono::seconds(600));
+  RecorderTiming timing = FastTiming();
+  timing.silence_after = timing.stall_after = timing.first_block_allowance = std::chrono::seconds(300);
+  SetRecorderTiming(timing);
+  const uint32_t handle = Start();
+  constexpr size_t Window = 882;  // 20 ms at 44.1 kHz
+  Lcg random{2024};
+  // A single-sample peak at every offset, then blocks of plain noise.
+  for (size_t round = 0; round < Window + 64; ++round) {
+    std::vector<int16_t> block(Window);
+    for (int16_t& sample : block) sample = round < Window ? random.Sample() / 8 : random.Sample();
+    if (round < Window) block[round] = (round % 2 ? 1 : -1) * static_cast<int16_t>(4096 + round * 32);
+    if (round == Window) block[Window / 3] = -32768;
+    int32_t expected = 0;
+    for (int16_t sample : block) expected = std::max(expected, std::abs(int32_t{sample}));
+    device.QueueBlock(block);
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Samples(handle, Window) != block && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+    ASSERT_EQ(BASS_ChannelGetLevel(handle), uint32_t(expected) * 0x10001) << "round " << round;
+  }
 }
 
 TEST_F(RecorderTest, PlainRequestsDeliverTheNewestSamplesOldestFirst) {
@@ -306,10 +341,15 @@ class DeviceLossTest : public RecorderTest, public ::testing::WithParamInterface
 TEST_P(DeviceLossTest, ServesSilenceThenResumesWhenTheDeviceReturns) {
   device.SetSignal(SyntheticSignal::Sine(1000, 16384));
   const uint32_t handle = Start();
+  SetRecorderTiming(RecorderTiming{});  // for the next init, not this recording
   ASSERT_TRUE(Eventually([&] { return IsAudible(handle); }));
   ASSERT_FALSE(IsSilent(handle)) << "the tone is not taken for silence";
+  const auto unplugged = std::chrono::steady_clock::now();
   device.Unplug(GetParam());
-  EXPECT_TRUE(Eventually([&] { return IsSilent(handle); }));
+  // When silence is due, well before a stall would close the device.
+  const RecorderTiming timing = FastTiming();
+  const auto silence_by = unplugged + (timing.silence_after + timing.stall_after) / 2;
+  EXPECT_TRUE(PollUntil(silence_by, [&] { return IsSilent(handle); }));
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureOk) << "the handle stays valid";
   const int opens_while_lost = device.Opens();
   EXPECT_TRUE(Eventually([&] { return device.Opens() > opens_while_lost + 1; })) << "keeps trying to reopen";

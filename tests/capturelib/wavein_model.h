@@ -138,5 +138,5 @@ struct ModelWaveIn {
   static BOOL ResetEvent(HANDLE event);
   static DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);
   static BOOL CloseHandle(HANDLE event);
-  static void RaiseThreadPriority() {}
+  static void PrepareRecordingThread() {}
 };

@@ -53,6 +53,8 @@ class SyntheticDevice {
   // The next Open blocks this long, deaf to Wake and Close, like a driver
   // that hangs once.
   void HangNextOpen(std::chrono::milliseconds delay);
+  // The next Open throws std::bad_alloc, as an allocation that fails.
+  void ThrowInNextOpen();
 
   // Blocks handed to the sink, in order and ahead of the signal's own, at the
   // next drain of a live stream; an empty one is delivered as a zero count.
@@ -81,6 +83,7 @@ class SyntheticDevice {
   uint32_t block_milliseconds_ = 10;
   CaptureError open_failure_ = CaptureOk;
   std::chrono::milliseconds open_delay_{0};
+  bool throw_in_open_ = false;
   std::deque<std::vector<int16_t>> queued_;
   bool present_ = true;
   Loss loss_ = Loss::Stall;

@@ -1,8 +1,10 @@
-#include "capturelib/backends/synthetic_for_tests.h"
+#include "tests/support/synthetic_device.h"
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -63,6 +65,7 @@ class SyntheticBackend final : public RecordingBackend {
       std::this_thread::sleep_for(delay);
       lock.lock();
     }
+    if (std::exchange(device_.throw_in_open_, false)) throw std::bad_alloc();
     if (device_.open_failure_ != CaptureOk) return device_.open_failure_;
     if (!device_.present_) return CaptureNoDevice;
     format_ = format;
@@ -157,6 +160,11 @@ void SyntheticDevice::SetOpenFailure(CaptureError failure) {
 void SyntheticDevice::HangNextOpen(std::chrono::milliseconds delay) {
   std::lock_guard<std::mutex> lock(lock_);
   open_delay_ = delay;
+}
+
+void SyntheticDevice::ThrowInNextOpen() {
+  std::lock_guard<std::mutex> lock(lock_);
+  throw_in_open_ = true;
 }
 
 void SyntheticDevice::QueueBlock(std::vector<int16_t> samples) {
