@@ -66,15 +66,14 @@ int RunMessageLoop() {
   return int(message.wParam);
 }
 
-
 // Later loads by name (the audio stack's, GDI's) would otherwise look in the
 // program's folder first, where anybody's download may sit. Windows 7 has the
 // call only with update KB2533623.
 void SearchSystemFolderOnly() {
   using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
-  const auto restrict = SystemCall<SetDefaultDllDirectoriesCall>(GetModuleHandleW(L"kernel32.dll"),
-                                                                 "SetDefaultDllDirectories");
-  if (restrict != nullptr) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const auto setDefaultDirectories =
+      SystemCall<SetDefaultDllDirectoriesCall>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+  if (setDefaultDirectories != nullptr) setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 }  // namespace
 
