@@ -25,8 +25,9 @@
 //
 // The Windows backend records through waveIn (wavein_backend.h);
 // no_backend.cpp stands in where a system has none (init fails with
-// CaptureNoDevice). CreateDefaultBackend picks the product's. Tests and benchmarks install a synthetic one
-// (tests/support/synthetic_device.h) through SetRecordingBackendFactory.
+// CaptureNoDevice). CreateDefaultBackend picks the product's. Tests and
+// benchmarks install a synthetic one (tests/support/synthetic_device.h)
+// through SetRecordingBackendFactory.
 #pragma once
 
 #include <chrono>
