@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "capture/recording.h"
-#include "capture/system_dll.h"
+#include "win32/system_dll.h"
 #include "visual/frame.h"
 #include "visual/presentation.h"
 #include "visual/tick.h"

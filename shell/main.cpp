@@ -5,7 +5,7 @@
 
 #include "capture/capture_library.h"
 #include "capture/recording.h"
-#include "capture/system_dll.h"
+#include "win32/system_dll.h"
 #include "shell/main_window.h"
 #include "visual/frame.h"
 

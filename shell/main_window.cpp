@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "capture/recording.h"
-#include "capture/system_dll.h"
+#include "win32/system_dll.h"
 #include "shell/display_surface.h"
 #include "visual/tick.h"
 

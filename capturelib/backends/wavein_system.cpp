@@ -1,7 +1,7 @@
 // The waveIn backend on winmm itself.
 #include "capturelib/backends/wavein_backend.h"
 
-#include "capture/system_dll.h"
+#include "win32/system_dll.h"
 
 namespace {
 
