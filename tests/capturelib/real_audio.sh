@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Drives real_audio_check.exe inside a test session (tests/env/session run):
+# Drives real_audio_check.exe inside a test session (tools/session run):
 # plays tones into the session's null sink, whose monitor is the default
 # input, and takes the input away and back when the program asks.
 #

@@ -1,6 +1,6 @@
 // The end-to-end driver's library: the program started and always ended
 // again, the checks and their tally, what each view shows of the cases' 1 kHz
-// tone, and the commands that e2e_driver.cpp dispatches to.
+// tone, and the commands that main.cpp dispatches to.
 #pragma once
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // the black frame each change starts from, and the quiet prompt.
 #include <string>
 
-#include "tests/e2e/driver.h"
+#include "tools/driver/driver.h"
 
 namespace {
 void PrintLinear(const Picture& picture) {

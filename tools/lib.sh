@@ -1,7 +1,7 @@
-# Sourced by the scripts in scripts/ and by tests/e2e/e2e: Windows paths,
-# waiting for a program's line, and for scripts with a session of their own,
-# the build to measure, the session, and the end of everything they started,
-# however they exit.
+# Sourced by the scripts in scripts/, the tools here and the end-to-end cases:
+# Windows paths, waiting for a program's line, and for scripts with a session
+# of their own, the build to measure, the session, and the end of everything
+# they started, however they exit.
 kivotra_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # KIVOTRA_BUILD_DIR counts from where the script was started, not the root.
 kivotra_started_in=$PWD
@@ -46,7 +46,7 @@ kivotra_session=
 stop_everything() {
   local pid
   for pid in "${kivotra_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  [ -z "$kivotra_session" ] || "$kivotra_root/tests/env/session" stop "$kivotra_session" >/dev/null 2>&1 || true
+  [ -z "$kivotra_session" ] || "$kivotra_root/tools/session" stop "$kivotra_session" >/dev/null 2>&1 || true
 }
 # A process to end when the script exits, and one that has ended already
 # (so that its id, perhaps reused, is left alone).
@@ -62,7 +62,7 @@ ended() {
 start_session() {
   kivotra_session=$1
   trap stop_everything EXIT
-  "$kivotra_root/tests/e2e/session-start" "$kivotra_session" ||
+  "$kivotra_root/tools/session" start "$kivotra_session" ||
     { echo "${0##*/}: the private session in $kivotra_session did not start (see above)" >&2; exit 1; }
   . "$kivotra_session/env"
 }

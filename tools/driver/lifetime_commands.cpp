@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "tests/e2e/driver.h"
+#include "tools/driver/driver.h"
 
 namespace {
 constexpr int MarkerWaitMs = 20000;   // for the script's next step

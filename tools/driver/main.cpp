@@ -2,17 +2,17 @@
 // as a user (or the shell) would: starts it, finds its window, reads its
 // pixels off the screen, clicks, closes it and reads its exit status.
 //
-//   e2e_driver window EXE               class, title, style, size, position, 32-bit
-//   e2e_driver view EXE VIEW [BMP]      the tone as VIEW (linear, band, spectrogram, waveform) draws it
-//   e2e_driver cycle EXE                clicks step 0 -> 1 -> 2 -> 3 -> 0
-//   e2e_driver black-frames EXE         each change of view starts from a black frame
-//   e2e_driver quiet-prompt EXE         the prompt comes with silence, goes with sound
-//   e2e_driver second-start EXE         a second copy hands over to the first
-//   e2e_driver expect-box EXE CAPTION TEXT owned|unowned
-//   e2e_driver close-promptly EXE       WM_CLOSE ends the program with status 0
-//   e2e_driver cycles EXE N             N open-draw-close cycles
-//   e2e_driver device-loss EXE DIR      the input goes and comes back; DIR gets the script's markers
-//   e2e_driver wait-window | click | save BMP | close    for scripts: one step each
+//   driver window EXE               class, title, style, size, position, 32-bit
+//   driver view EXE VIEW [BMP]      the tone as VIEW (linear, band, spectrogram, waveform) draws it
+//   driver cycle EXE                clicks step 0 -> 1 -> 2 -> 3 -> 0
+//   driver black-frames EXE         each change of view starts from a black frame
+//   driver quiet-prompt EXE         the prompt comes with silence, goes with sound
+//   driver second-start EXE         a second copy hands over to the first
+//   driver expect-box EXE CAPTION TEXT owned|unowned
+//   driver close-promptly EXE       WM_CLOSE ends the program with status 0
+//   driver cycles EXE N             N open-draw-close cycles
+//   driver device-loss EXE DIR      the input goes and comes back; DIR gets the script's markers
+//   driver wait-window | click | save BMP | close    for scripts: one step each
 //
 // Prints what it sees, one fact per line; exits 0 when every check held.
 #include <windows.h>
@@ -21,11 +21,11 @@
 #include <cwchar>
 #include <string>
 
-#include "tests/e2e/driver.h"
+#include "tools/driver/driver.h"
 
 namespace {
 int Usage() {
-  std::fputs("usage: e2e_driver COMMAND ... (see the comment at the top of e2e_driver.cpp)\n", stderr);
+  std::fputs("usage: driver COMMAND ... (see the comment at the top of tools/driver/main.cpp)\n", stderr);
   return 2;
 }
 }  // namespace

@@ -1,4 +1,4 @@
-#include "tests/e2e/driver.h"
+#include "tools/driver/driver.h"
 
 constexpr int ToneMinimumTop = 20;    // rows: a tone, not noise
 

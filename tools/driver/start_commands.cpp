@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/driver.h"
+#include "tools/driver/driver.h"
 
 namespace {
 constexpr wchar_t ProgramTitle[] = L"Kivotra - Dovrin K. - 2023";
