@@ -82,29 +82,33 @@ TEST_F(RecordingTest, StartCaptureOpensTheDefaultDeviceAndRecords44100HzMono) {
   EXPECT_EQ(CaptureChannel, 0x12345u);
 }
 
-TEST_F(RecordingTest, AFailedInitIsReportedAndEndsTheProcessWithoutStarting) {
-  FakeCapture.init_result = 0;
-  FakeCapture.error_code = 3;
-  EXPECT_EQ(StartCaptureExitStatus(), 0);
-  EXPECT_EQ(FakeCapture.Names(), (std::vector<std::string>{"RecordInit", "ErrorGetCode", "FormatIntoBuffer",
-                                                           "ShowMessageBox", "EndProcess"}));
-  const RecordedCall* box = FakeCapture.Find("ShowMessageBox");
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(box->text, u"Can't initialize device\r\n(error code: 3)");
-  EXPECT_EQ(box->caption, u"Error");
-  EXPECT_EQ(box->numbers, (std::vector<int64_t>{0x10}));
-  EXPECT_EQ(box->owner, &TheWindow);
-  EXPECT_EQ(CaptureChannel, 0u);
-}
-
-TEST_F(RecordingTest, AFailedStartIsReportedAndEndsTheProcessWithoutUndoingInit) {
-  FakeCapture.start_result = 0;
-  FakeCapture.error_code = 2;
-  EXPECT_EQ(StartCaptureExitStatus(), 0);
-  EXPECT_EQ(FakeCapture.Names(), (std::vector<std::string>{"RecordInit", "RecordStart", "ErrorGetCode",
-                                                           "FormatIntoBuffer", "ShowMessageBox", "EndProcess"}));
-  EXPECT_EQ(FakeCapture.Find("ShowMessageBox")->text, u"Can't start recording\r\n(error code: 2)");
-  EXPECT_EQ(FakeCapture.Find("ShowMessageBox")->owner, &TheWindow);
+// A failed init is reported without starting, a failed start without undoing
+// the init; either way the process then ends.
+TEST_F(RecordingTest, AFailedInitOrStartIsReportedAndEndsTheProcess) {
+  struct Case {
+    int32_t init_result;
+    uint32_t start_result;
+    std::vector<std::string> calls;  // before the report's
+    std::u16string text;
+  } const cases[] = {{0, 1, {"RecordInit"}, u"Can't initialize device\r\n(error code: 3)"},
+                     {1, 0, {"RecordInit", "RecordStart"}, u"Can't start recording\r\n(error code: 3)"}};
+  for (const Case& c : cases) {
+    ResetFakeCapture();
+    FakeCapture.init_result = c.init_result;
+    FakeCapture.start_result = c.start_result;
+    FakeCapture.error_code = 3;
+    EXPECT_EQ(StartCaptureExitStatus(), 0);
+    std::vector<std::string> calls = c.calls;
+    calls.insert(calls.end(), {"ErrorGetCode", "FormatIntoBuffer", "ShowMessageBox", "EndProcess"});
+    EXPECT_EQ(FakeCapture.Names(), calls);
+    const RecordedCall* box = FakeCapture.Find("ShowMessageBox");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text, c.text);
+    EXPECT_EQ(box->caption, u"Error");
+    EXPECT_EQ(box->numbers, (std::vector<int64_t>{0x10}));
+    EXPECT_EQ(box->owner, &TheWindow);
+    EXPECT_EQ(CaptureChannel, 0u);
+  }
 }
 
 TEST_F(RecordingTest, TheReportUsesTheFixedFormatWithASignedCode) {
