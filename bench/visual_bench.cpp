@@ -84,7 +84,6 @@ void FullTick(benchmark::State& state) {
   DisplayMode = static_cast<int32_t>(state.range(0));
   for (auto _ : state) {
     FakeCapture.calls.clear();
-    FakeWindow.events.clear();
     RenderTick(0, 0, 0, 0, 0);
     benchmark::ClobberMemory();
   }

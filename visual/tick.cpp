@@ -1,6 +1,7 @@
 #include "visual/tick.h"
 
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "capture/capture_library.h"
 #include "visual/frame.h"
@@ -20,18 +21,15 @@ constexpr uint32_t QuietDelayTicks = 60;    // 1.5 s of quiet before the prompt
 constexpr uint32_t BlinkMask = 16;          // 16 ticks shown, 16 hidden
 constexpr char16_t QuietPrompt[] = u"Please Dovrin, sing or make noise !";
 
-// Releases the window's drawing context however the tick leaves, also when
-// obtaining or drawing on it failed.
-struct EndPresentOnExit {
-  ~EndPresentOnExit() { EndPresent(); }
-};
-
 void DrawView(int32_t mode) {
   if (mode == WaveformMode) {
     ClearFrame();
-    std::vector<int16_t> samples(WaveformSampleCount);  // zero-filled: a short delivery draws flat
-    BASS_ChannelGetData(CaptureChannel, samples.data(), SampleRequestBytes);
-    DrawWaveform(samples.data());
+    // Zero-filled: a short delivery draws flat. Without the memory this tick
+    // shows a black frame rather than throw into the timer's thread.
+    const std::unique_ptr<int16_t[]> TBuf(new (std::nothrow) int16_t[WaveformSampleCount]());
+    if (TBuf == nullptr) return;
+    BASS_ChannelGetData(CaptureChannel, TBuf.get(), SampleRequestBytes);
+    DrawWaveform(TBuf.get());
     return;
   }
   float fftBins[FftBinCount] = {};  // zero-filled: a short delivery draws as silence
@@ -56,14 +54,10 @@ void TIMER_CALLBACK RenderTick(unsigned int, unsigned int, unsigned long, unsign
   std::lock_guard<std::mutex> lock(FrameLock);
   // Without a surface there is no frame to draw into or to show.
   if (TickGateClosed || FrameBits == nullptr) return;
-  try {
-    DrawView(DisplayMode);
-    EndPresentOnExit endPresent;
-    PresentFrame();
-    UpdateQuietPrompt();
-  } catch (...) {
-    // Nothing may unwind into the timer's thread; the next tick draws afresh.
-  }
+  DrawView(DisplayMode);
+  PresentFrame();
+  UpdateQuietPrompt();
+  EndPresent();
 }
 
 void NextDisplayMode() {

@@ -1,48 +1,26 @@
-// Test doubles for what the visual core calls: the capture library (serves
-// chosen bins, samples and levels, records every call) and the presentation
-// operations (record what was shown and which prompt was drawn).
+// Doubles of what the visual core calls besides the capture library
+// (tests/support/capture_double.h): the presentation operations, which log
+// into that double's list and keep what was shown, and the tick's sample
+// allocation, which a test can make fail.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
+#include "tests/support/capture_double.h"
 #include "visual/frame.h"
 
-struct CaptureCall {
-  std::string name;  // "GetData" or "GetLevel"
-  uint32_t handle;
-  uint32_t length;   // GetData's length argument
-};
-
-struct FakeCaptureLibrary {
-  float bins[1024] = {};
-  std::vector<int16_t> samples = std::vector<int16_t>(736);
-  uint32_t level = 0;
-  // When >= 0, GetData writes only this many bytes (the rest of the caller's
-  // buffer is left as it was).
-  int deliveredBytes = -1;
-  bool throwOnLevel = false;
-  std::vector<CaptureCall> calls;
-};
-extern FakeCaptureLibrary FakeCapture;
-
-struct PresentationEvent {
-  std::string kind;  // "present", "prompt" or "end"
-  std::u16string text;
-};
-
 struct FakePresentation {
-  std::vector<PresentationEvent> events;
   std::vector<uint8_t> window = std::vector<uint8_t>(FrameSize);  // the last frame copied
-  bool promptShown = false;  // drawn over the window since the last copy
-  bool throwOnPresent = false;
-  bool throwOnPrompt = false;
-  int presentedFrames = 0;
-  std::function<void()> onPresent;  // runs inside the tick, after the copy
+  bool prompt_shown = false;  // drawn over the window since the last copy
+  std::function<void()> on_present;  // runs inside the tick, after the copy
 };
 extern FakePresentation FakeWindow;
+
+// While set, the array form of nothrow new returns null: the tick's sample
+// buffer without memory.
+extern bool FailSampleAllocation;
 
 // Back to the state of a freshly started program, doubles included.
 void ResetFakes();

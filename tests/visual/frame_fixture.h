@@ -57,8 +57,8 @@ class FrameTest : public ::testing::Test {
     return pixels;
   }
 
-  static bool FrameIsBlack() {
-    return std::all_of(FrameBits, FrameBits + FrameSize, [](uint8_t b) { return b == 0; });
+  static bool FrameIsAll(uint8_t value) {
+    return std::all_of(FrameBits, FrameBits + FrameSize, [value](uint8_t b) { return b == value; });
   }
 
   std::vector<uint8_t> memory = std::vector<uint8_t>(FrameSize + 2 * GuardSize, GuardByte);

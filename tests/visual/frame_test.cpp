@@ -7,7 +7,7 @@ using FrameBuffer = FrameTest;
 
 TEST_F(FrameBuffer, ClearFrameBlackensEveryByteAndNothingElse) {
   ClearFrame();
-  EXPECT_TRUE(FrameIsBlack());
+  EXPECT_TRUE(FrameIsAll(0));
 }
 
 TEST_F(FrameBuffer, RowZeroIsTheBottomAndRowsLieBackToBack) {
