@@ -73,7 +73,9 @@ set(out ${BUILD}/package)
 set(stage ${out}/stage)
 file(REMOVE_RECURSE ${stage})
 file(GLOB old ${out}/Kivotra-*.zip ${out}/Kivotra-*.zip.sha256)
-file(REMOVE ${old})
+if(old)
+  file(REMOVE ${old})
+endif()
 # The strip writes SOURCE_DATE_EPOCH into the binaries' headers.
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${stage}/${name} --strip
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
