@@ -86,7 +86,7 @@ execute_process(COMMAND ${python} ${CMAKE_CURRENT_LIST_DIR}/pe_checksum.py
                         ${stage}/${name}/kivotra.exe ${stage}/${name}/bass.dll COMMAND_ERROR_IS_FATAL ANY)
 
 # What a rebuilder needs to get the same bytes, and to check them.
-string(TIMESTAMP date "%Y-%m-%d %H:%M:%S UTC" UTC)
+string(TIMESTAMP date "%Y-%m-%d %H:%M:%S UTC" UTC)  # of SOURCE_DATE_EPOCH, when set
 set(info
   "Kivotra ${VERSION} for Windows (32-bit): how this zip was built"
   ""
