@@ -22,9 +22,10 @@ uintptr_t __stack_chk_guard = UnseededGuard;
 }
 
 namespace {
-// Before every other constructor, so before any protected function of this
-// module has started: one that is running when the guard changes would fail
-// its check on return. Itself unprotected for the same reason.
+// Before the C++ initialisers (only libgcc's unprotected registration of the
+// unwind tables runs earlier), so before any protected function has started:
+// one that is running when the guard changes would fail its check on return.
+// Itself unprotected for the same reason.
 __attribute__((constructor(101), no_stack_protector)) void SeedStackGuard() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
