@@ -17,8 +17,7 @@ HDC MemoryDC = nullptr;
 namespace {
 // The window's context, held by the tick from PresentFrame to EndPresent.
 HDC PresentDC = nullptr;
-// Made once on the GUI thread, which has the window's DPI; the tick's thread
-// may be unaware of it.
+// Made once in WM_CREATE; the tick only selects it.
 HFONT PromptFont = nullptr;
 
 constexpr COLORREF PromptColour = RGB(255, 255, 255);
