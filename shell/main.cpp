@@ -7,6 +7,7 @@
 #include "capture/recording.h"
 #include "win32/system_dll.h"
 #include "shell/main_window.h"
+#include "shell/window_dpi.h"
 #include "visual/frame.h"
 
 namespace {
@@ -47,9 +48,11 @@ bool RegisterMainClass(HINSTANCE instance) {
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {
-  // The frame plus the dialog frame on each side and the caption above it.
-  const int width = 2 * GetSystemMetrics(SM_CXDLGFRAME) + FrameWidth;
-  const int height = 2 * GetSystemMetrics(SM_CYDLGFRAME) + FrameHeight + GetSystemMetrics(SM_CYCAPTION);
+  // The frame plus the dialog frame on each side and the caption above it,
+  // all at the window's DPI.
+  const int width = 2 * GetSystemMetrics(SM_CXDLGFRAME) + ToWindowPixels(FrameWidth);
+  const int height =
+      2 * GetSystemMetrics(SM_CYDLGFRAME) + ToWindowPixels(FrameHeight) + GetSystemMetrics(SM_CYCAPTION);
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   return CreateWindowExW(0, ClassName, WindowTitle, WindowStyle, x, y, width, height, nullptr, nullptr, instance,
@@ -82,6 +85,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (HandOverToRunningCopy()) return AnotherCopyRunsStatus;
   if (!LibraryVersionMatches()) return WrongLibraryStatus;
   if (!RegisterMainClass(instance)) return NoWindowStatus;
+  ChooseWindowDpi();
   // WM_CREATE has stored the handle in MainWindow before the timer thread
   // started reading it; storing it again here would race that thread.
   HWND window = CreateMainWindow(instance);

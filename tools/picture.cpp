@@ -1,5 +1,6 @@
 #include "tools/picture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -10,6 +11,47 @@ constexpr int BandPitch = 26;
 constexpr int BandWidth = 23;
 constexpr int BandCount = 28;
 }  // namespace
+
+void FromWindowPixels(const uint32_t* window, int width, int height, Picture& picture) {
+  picture.windowWidth = width;
+  picture.windowHeight = height;
+  picture.blendedPixels = 0;
+  picture.inkLeft = picture.inkTop = picture.inkRight = picture.inkBottom = -1;
+  auto at = [&](int x, int fromTop) { return window[(height - 1 - fromTop) * width + x] & 0xFFFFFF; };
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint32_t pixel = at(x, y);
+      if (pixel == 0 || pixel == 0x00FF00) continue;
+      picture.blendedPixels += pixel != 0xFFFFFF;
+      if (picture.inkTop < 0) {
+        picture.inkTop = y;
+        picture.inkLeft = picture.inkRight = x;
+      }
+      picture.inkLeft = std::min(picture.inkLeft, x);
+      picture.inkRight = std::max(picture.inkRight, x);
+      picture.inkBottom = y;
+    }
+  }
+  const int scale = width / PictureWidth;
+  picture.unevenBlocks = 0;
+  for (int row = 0; row < PictureHeight; ++row) {
+    const int top = PictureHeight - 1 - row;
+    for (int column = 0; column < PictureWidth; ++column) {
+      picture.pixels[row * PictureWidth + column] =
+          at((2 * column + 1) * width / (2 * PictureWidth), (2 * top + 1) * height / (2 * PictureHeight));
+      if (scale < 2 || width != scale * PictureWidth || height != scale * PictureHeight) continue;
+      bool even = true;
+      bool white = false;
+      for (int y = top * scale; y < (top + 1) * scale; ++y) {
+        for (int x = column * scale; x < (column + 1) * scale; ++x) {
+          even = even && at(x, y) == at(column * scale, top * scale);
+          white = white || at(x, y) == 0xFFFFFF;
+        }
+      }
+      picture.unevenBlocks += !even && !white;
+    }
+  }
+}
 
 int ColumnTop(const Picture& picture, int column) {
   for (int row = PictureHeight - 1; row >= 0; --row) {
@@ -172,8 +214,9 @@ std::string Describe(const Picture& picture) {
       ++other;
     }
   }
-  char text[160];
-  std::snprintf(text, sizeof text, "green=%d black=%d other=%d prompt=%d", green, black, other,
-                PromptPixels(picture));
+  char text[200];
+  std::snprintf(text, sizeof text, "green=%d black=%d other=%d prompt=%d window=%dx%d blended=%d uneven_blocks=%d",
+                green, black, other, PromptPixels(picture), picture.windowWidth, picture.windowHeight,
+                picture.blendedPixels, picture.unevenBlocks);
   return text;
 }

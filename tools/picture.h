@@ -13,11 +13,24 @@ constexpr int PictureHeight = 255;
 struct Picture {
   // 0x00RRGGBB, row 0 is the bottom line (as the frame stores it).
   std::vector<uint32_t> pixels = std::vector<uint32_t>(PictureWidth * PictureHeight);
+  // The client area as read, at its own size: the window's pixels, of which
+  // `pixels` holds one in the middle of each frame pixel's place.
+  int windowWidth = PictureWidth;
+  int windowHeight = PictureHeight;
+  int blendedPixels = 0;  // neither black, green nor white
+  int unevenBlocks = 0;   // at a whole scale: frame pixels not shown in one colour, those with white aside
+  // Around what is neither black nor green (the prompt), in window pixels
+  // from the top left; -1 when there is none.
+  int inkLeft = -1, inkTop = -1, inkRight = -1, inkBottom = -1;
 
   uint32_t At(int column, int row) const { return pixels[row * PictureWidth + column]; }
   bool IsGreen(int column, int row) const { return At(column, row) == 0x00FF00; }
   bool IsBlack(int column, int row) const { return At(column, row) == 0; }
 };
+
+// Fills `picture` from the client area's pixels, `width` x `height` in the
+// same order, shrunk to the frame's size by nearest neighbour.
+void FromWindowPixels(const uint32_t* window, int width, int height, Picture& picture);
 
 // Highest green row of a column, counted from the bottom; -1 when none is lit.
 int ColumnTop(const Picture& picture, int column);

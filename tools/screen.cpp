@@ -1,5 +1,6 @@
 #include "tools/screen.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <thread>
@@ -68,30 +69,36 @@ HWND WaitForWindow(int timeoutMs, DWORD processId) {
 }
 
 bool Grab(HWND window, Picture& picture) {
-  static HDC memory = nullptr;
+  static HDC memory = CreateCompatibleDC(nullptr);
+  static HBITMAP bitmap = nullptr;
   static uint32_t* bits = nullptr;
-  if (memory == nullptr) {
+  static SIZE size = {};
+  RECT client = {};
+  POINT origin = {0, 0};
+  if (!GetClientRect(window, &client) || !ClientToScreen(window, &origin)) return false;
+  // Never less than the frame, as the window had before it was scaled.
+  const SIZE wanted = {std::max<LONG>(client.right, PictureWidth), std::max<LONG>(client.bottom, PictureHeight)};
+  if (bitmap == nullptr || wanted.cx != size.cx || wanted.cy != size.cy) {
+    if (bitmap != nullptr) DeleteObject(bitmap);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = PictureWidth;
-    info.bmiHeader.biHeight = PictureHeight;  // bottom line first, like the frame
+    info.bmiHeader.biWidth = wanted.cx;
+    info.bmiHeader.biHeight = wanted.cy;  // bottom line first, like the frame
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
-    memory = CreateCompatibleDC(nullptr);
     void* pixels = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
     if (bitmap == nullptr) return false;
     SelectObject(memory, bitmap);
     bits = static_cast<uint32_t*>(pixels);
+    size = wanted;
   }
-  POINT origin = {0, 0};
-  if (!ClientToScreen(window, &origin)) return false;
   HDC screen = GetDC(nullptr);
-  const BOOL copied = BitBlt(memory, 0, 0, PictureWidth, PictureHeight, screen, origin.x, origin.y, SRCCOPY);
+  const BOOL copied = BitBlt(memory, 0, 0, size.cx, size.cy, screen, origin.x, origin.y, SRCCOPY);
   ReleaseDC(nullptr, screen);
   GdiFlush();
   if (!copied) return false;
-  for (size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = bits[i] & 0xFFFFFF;
+  FromWindowPixels(bits, size.cx, size.cy, picture);
   return true;
 }
 

@@ -33,7 +33,8 @@ std::vector<HWND> ProgramWindows();
 // The program's window once it is visible (of that process, when given).
 HWND WaitForWindow(int timeoutMs, DWORD processId = 0);
 
-// Reads the client area back from the screen, where the program's copies land.
+// Reads the client area back from the screen, where the program's copies
+// land, at the window's size (see FromWindowPixels).
 bool Grab(HWND window, Picture& picture);
 
 // One pixel of the client area as displayed (0x00RRGGBB), the row counted from

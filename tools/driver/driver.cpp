@@ -1,8 +1,20 @@
 #include "tools/driver/driver.h"
 
+#include <cstdlib>
+
 constexpr int ToneMinimumTop = 20;    // rows: a tone, not noise
 
 int Failures = 0;
+
+int CaseDpi() {
+  const char* dpi = std::getenv("KIVOTRA_E2E_DPI");
+  return dpi != nullptr ? std::atoi(dpi) : 96;
+}
+
+int WindowPixels(int frameLength) {
+  const int dpi = CaseDpi() >= 192 ? CaseDpi() : 96;
+  return (frameLength * dpi + 48) / 96;
+}
 
 void Check(bool condition, const char* what) {
   Print("%s %s", condition ? "ok" : "FAILED", what);
@@ -80,6 +92,14 @@ void CheckPromptBlinks(HWND window, Clock::time_point quietSince) {
   const int appearedMs = MillisecondsSince(quietSince);
   Print("prompt_appeared_ms=%d %s", appearedMs, Describe(picture).c_str());
   Check(appeared, "with silence the white prompt appears");
+  // Its height, and its middle's place from the picture's middle.
+  Print("prompt_box=%d,%.1f,%.1f", picture.inkBottom - picture.inkTop + 1,
+        (picture.inkLeft + picture.inkRight + 1 - picture.windowWidth) / 2.0,
+        (picture.inkTop + picture.inkBottom + 1 - picture.windowHeight) / 2.0);
+  // At 100 % the window's own font is smoothed under Wine.
+  if (picture.windowWidth != PictureWidth) {
+    Check(picture.blendedPixels == 0, "the prompt is white, with only the frame's green and black at its edges");
+  }
   // Only the lower bound is the program's: how late it shows depends on the machine.
   Check(appearedMs >= 1400, "it does not appear before about 1.5 s of quiet (61 ticks)");
 

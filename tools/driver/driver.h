@@ -16,6 +16,11 @@ constexpr double ToneFrequency = 1000;
 constexpr double SampleRate = 44100;
 constexpr double TonePeriodColumns = SampleRate / ToneFrequency;  // 44.1 samples a period
 
+// The system's DPI as the case set it (KIVOTRA_E2E_DPI, else 96), and a
+// length of the frame in window pixels there: scaled from 200 % up.
+int CaseDpi();
+int WindowPixels(int frameLength);
+
 // Checks failed so far; a command exits 0 only when there were none.
 extern int Failures;
 void Check(bool condition, const char* what);

@@ -92,13 +92,23 @@ int WindowCommand(const std::wstring& exe) {
   Check(style == (ProgramStyle & ~WS_VISIBLE), "style is WS_POPUP | WS_CAPTION | WS_SYSMENU");
   Check(exStyle == 0, "no extended style");
 
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  Print("system_dpi=%d", dpi);
+  Check(dpi == CaseDpi(), "the system runs at the case's DPI");
+
   RECT client = {};
   GetClientRect(window, &client);
-  Print("client=%ldx%ld", client.right - client.left, client.bottom - client.top);
-  Check(client.right == 736 && client.bottom == 255, "client area is 736 x 255");
+  const int clientWidth = WindowPixels(736);
+  const int clientHeight = WindowPixels(255);
+  Print("client=%ldx%ld expected=%dx%d", client.right - client.left, client.bottom - client.top, clientWidth,
+        clientHeight);
+  Check(client.right == clientWidth && client.bottom == clientHeight,
+        "client area is 736 x 255, from 200 % up times the scale");
 
-  const int width = 2 * GetSystemMetrics(SM_CXDLGFRAME) + 736;
-  const int height = 2 * GetSystemMetrics(SM_CYDLGFRAME) + 255 + GetSystemMetrics(SM_CYCAPTION);
+  const int width = 2 * GetSystemMetrics(SM_CXDLGFRAME) + clientWidth;
+  const int height = 2 * GetSystemMetrics(SM_CYDLGFRAME) + clientHeight + GetSystemMetrics(SM_CYCAPTION);
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   RECT frame = {};

@@ -87,6 +87,8 @@ int ViewCommand(const std::wstring& exe, const std::wstring& view, const std::ws
   check->print(picture);
   if (!bitmap.empty()) SaveBitmap(picture, bitmap);
   Check(shown, "the view shows the 1 kHz tone");
+  Check(picture.blendedPixels == 0 && picture.unevenBlocks == 0,
+        "every frame pixel is shown whole, in black or green: no blend, at a whole scale one block");
 
   if (check->passes == LinearShowsTone) {
     const LinearMeasure m = MeasureLinear(picture);
@@ -99,8 +101,9 @@ int ViewCommand(const std::wstring& exe, const std::wstring& view, const std::ws
   if (check->passes == SpectrogramGrowing && shown) {
     // One new column a tick. Bounded by the time that really passed, so a
     // busy machine that delays this driver cannot fail it.
-    const int before = MeasureSpectrogram(picture).filledColumns;
     const auto start = Clock::now();
+    Grab(window, picture);  // both reads within the time measured
+    const int before = MeasureSpectrogram(picture).filledColumns;
     Pause(400);
     Grab(window, picture);
     const int elapsedMs = MillisecondsSince(start);
