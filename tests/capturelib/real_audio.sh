@@ -8,7 +8,7 @@
 #   real_audio.sh sink-loss PROGRAM      the sink removed while recording, then loaded again
 #   real_audio.sh server-loss PROGRAM    the server stopped while recording, then started again
 set -u
-session=$(dirname "${BASH_SOURCE[0]}")/../env/session
+session=$(dirname "${BASH_SOURCE[0]}")/../../tools/session
 scenario=$1
 shift
 
