@@ -51,6 +51,12 @@ long Program::Exit(int timeoutMs) const {
   return long(status);
 }
 
+HWND Program::WindowShowingTone(Picture& picture, const char* what) const {
+  HWND window = Window();
+  if (window != nullptr) Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), what);
+  return window;
+}
+
 void Program::CloseAndCheck() {
   HWND window = Window(0);
   if (window == nullptr) return;
@@ -59,7 +65,8 @@ void Program::CloseAndCheck() {
   const long status = Exit(ExitWaitMs);
   const int elapsed = MillisecondsSince(start);
   Print("exit_status=%ld close_ms=%d", status, elapsed);
-  Check(status == 0, "the program ends with status 0 after WM_CLOSE");
+  // A hang shows as status -1: Exit gives up after ExitWaitMs.
+  Check(status == 0, "WM_CLOSE ends the program promptly with status 0");
 }
 
 bool LinearShowsTone(const Picture& picture) {

@@ -24,6 +24,7 @@ int WindowPixels(int frameLength);
 // Checks failed so far; a command exits 0 only when there were none.
 extern int Failures;
 void Check(bool condition, const char* what);
+inline int CommandStatus() { return Failures == 0 ? 0 : 1; }
 
 // Started program: closed and waited for on every path out of a command.
 struct Program {
@@ -33,6 +34,10 @@ struct Program {
   explicit Program(const std::wstring& path);
   ~Program();
   HWND Window(int timeoutMs = WindowWaitMs) const { return WaitForWindow(timeoutMs, process.dwProcessId); }
+
+  // The window once it shows the cases' tone in the linear view, which every
+  // start does first (checked as `what`); null when no window comes.
+  HWND WindowShowingTone(Picture& picture, const char* what = "the tone is drawn") const;
 
   // Waits for the process to end; -1 when it does not within the time.
   long Exit(int timeoutMs) const;

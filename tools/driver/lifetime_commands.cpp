@@ -30,18 +30,10 @@ bool Responds(HWND window) {
 
 int ClosePromptlyCommand(const std::wstring& exe) {
   Program program(exe);
-  HWND window = program.Window();
-  if (window == nullptr) return 1;
   Picture picture;
-  Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), "the tone is drawn");
-  const auto start = Clock::now();
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  const long status = program.Exit(ExitWaitMs);
-  const int elapsed = MillisecondsSince(start);
-  Print("exit_status=%ld close_ms=%d", status, elapsed);
-  // A hang shows as status -1: Exit gives up after ExitWaitMs.
-  Check(status == 0, "WM_CLOSE ends the program promptly with status 0");
-  return Failures == 0 ? 0 : 1;
+  if (program.WindowShowingTone(picture) == nullptr) return 1;
+  program.CloseAndCheck();
+  return CommandStatus();
 }
 
 int CyclesCommand(const std::wstring& exe, int count) {
@@ -63,15 +55,14 @@ int CyclesCommand(const std::wstring& exe, int count) {
   }
   Print("cycles=%d failures=%d longest_close_ms=%d", count, Failures, longestClose);
   Check(Failures == 0, "every open-draw-close cycle ends with status 0");
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }
 
 int DeviceLossCommand(const std::wstring& exe, const std::wstring& markers) {
   Program program(exe);
-  HWND window = program.Window();
-  if (window == nullptr) return 1;
   Picture picture;
-  Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), "the tone is drawn");
+  HWND window = program.WindowShowingTone(picture);
+  if (window == nullptr) return 1;
   Print("tone-shown");  // the script takes the device away now
 
   const bool lost = WaitForMarker(markers + L"\\lost", MarkerWaitMs);
@@ -95,5 +86,5 @@ int DeviceLossCommand(const std::wstring& exe, const std::wstring& markers) {
   Print("tone_back_after_return_ms=%d", toneMs);
   Check(tone && toneMs <= 3000, "the tone is on screen again within 3 s of the device's return");
   program.CloseAndCheck();
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }

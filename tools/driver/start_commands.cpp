@@ -135,7 +135,7 @@ int WindowCommand(const std::wstring& exe) {
   Check(WaitForPicture(window, picture, 2000, Drawn),
         "the first frames are drawn");
   program.CloseAndCheck();
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }
 
 int SecondStartCommand(const std::wstring& exe) {
@@ -177,7 +177,7 @@ int SecondStartCommand(const std::wstring& exe) {
   Check(WaitForPicture(window, picture, 1000, Drawn),
         "the restored window draws again");
   first.CloseAndCheck();
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }
 
 int ExpectBoxCommand(const std::wstring& exe, const std::wstring& caption, const std::wstring& text,
@@ -215,5 +215,5 @@ int ExpectBoxCommand(const std::wstring& exe, const std::wstring& caption, const
   Print("exit_status=%ld", status);
   Check(status == 0, "the process ends with status 0 once the box is closed");
   Check(ProgramWindows().empty(), "no window is left");
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }

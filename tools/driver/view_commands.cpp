@@ -114,15 +114,14 @@ int ViewCommand(const std::wstring& exe, const std::wstring& view, const std::ws
     Check(grown >= 1 && grown <= elapsedMs / 25 + 2, "the spectrogram grows by one column a tick");
   }
   program.CloseAndCheck();
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }
 
 int BlackFrameCommand(const std::wstring& exe) {
   Program program(exe);
-  HWND window = program.Window();
-  if (window == nullptr) return 1;
   Picture picture;
-  Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), "the tone is drawn");
+  HWND window = program.WindowShowingTone(picture);
+  if (window == nullptr) return 1;
   int seen[4] = {};  // black frames seen on entering each view
   int tries = 0;
   for (int round = 0; round < 10; ++round) {
@@ -135,15 +134,14 @@ int BlackFrameCommand(const std::wstring& exe) {
   Print("black frames on entering views 0..3: %d %d %d %d of 10 each", seen[0], seen[1], seen[2], seen[3]);
   Check(seen[0] > 0 && seen[1] > 0 && seen[2] > 0 && seen[3] > 0, "every change of view starts from a black frame");
   program.CloseAndCheck();
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }
 
 int CycleCommand(const std::wstring& exe) {
   Program program(exe);
-  HWND window = program.Window();
-  if (window == nullptr) return 1;
   Picture picture;
-  Check(WaitForPicture(window, picture, FirstSoundMs, LinearShowsTone), "the program starts in the linear view");
+  HWND window = program.WindowShowingTone(picture, "the program starts in the linear view");
+  if (window == nullptr) return 1;
 
   const char* order[] = {"band", "spectrogram", "waveform", "linear", "band", "spectrogram"};
   for (const char* expected : order) {
@@ -164,7 +162,7 @@ int CycleCommand(const std::wstring& exe) {
     }
   }
   program.CloseAndCheck();
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }
 
 int QuietPromptCommand(const std::wstring& exe) {
@@ -188,5 +186,5 @@ int QuietPromptCommand(const std::wstring& exe) {
   Print("prompt_frames_after_tone=%d", shownAfterTone);
   Check(shownAfterTone == 0, "once the tone plays the prompt is gone within a frame or two");
   program.CloseAndCheck();
-  return Failures == 0 ? 0 : 1;
+  return CommandStatus();
 }
