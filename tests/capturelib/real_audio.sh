@@ -78,6 +78,7 @@ case "$scenario" in
     wait "$check_pid"
     status=$?
     stop_tone
+    [ "$phase" != lost ] || "$session" audio "$KIVOTRA_SESSION" "$back"  # for the next test in the session
     [ "$status" -ne 0 ] || [ -n "$reopened" ] || { echo "the tone came back without a new open"; status=1; }
     finish "$status"
     ;;
