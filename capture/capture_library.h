@@ -26,7 +26,8 @@ typedef int32_t(CAPTURE_API* CaptureRecordProc)(uint32_t handle, const void* buf
 // 32-bit version; the program requires 0x0204 in the high 16 bits.
 uint32_t CAPTURE_API BASS_GetVersion(void);
 
-// device -1 opens the default input device. Non-zero on success, 0 on failure.
+// device -1: the default input device, which must exist; it opens at the
+// start. Non-zero on success, 0 on failure.
 int32_t CAPTURE_API BASS_RecordInit(int32_t device);
 
 // Starts recording; returns the channel handle, 0 on failure.

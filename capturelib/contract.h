@@ -4,8 +4,9 @@
 //
 // BASS_GetVersion        0x0204 in the high 16 bits, our build number in the
 //                        low 16. Never fails.
-// BASS_RecordInit(-1)    Opens the default input device and starts the
-//                        library's recording thread. Non-zero on success; 0
+// BASS_RecordInit(-1)    Checks that there is a default input device and
+//                        starts the library's recording thread; the device
+//                        opens at BASS_RecordStart. Non-zero on success; 0
 //                        with CaptureNoDevice when there is no input device,
 //                        CaptureAlreadyInitialised when called twice,
 //                        CaptureBadArgument for any device but -1,

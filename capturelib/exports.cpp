@@ -17,19 +17,13 @@ constexpr size_t MaxLevelSamples = HighestFrequency / LevelWindowsPerSecond;
 
 thread_local int32_t LastError = CaptureOk;
 
-uint32_t FailData(CaptureError error) {
-  LastError = error;
-  return CaptureFailure;
-}
-
-// Success on CaptureOk, else 0; the error is kept as the thread's last.
+// Every call ends here: error becomes the calling thread's last, and the
+// call returns returned.
 template <typename Result>
-Result Outcome(CaptureError error, Result success) {
+Result Outcome(CaptureError error, Result returned) {
   LastError = error;
-  return error == CaptureOk ? success : Result{0};
+  return returned;
 }
-
-int32_t Fail(CaptureError error) { return Outcome<int32_t>(error, 0); }
 
 // The largest absolute sample, 0..32768.
 uint32_t PeakOf(const int16_t* samples, size_t count) {
@@ -42,59 +36,55 @@ uint32_t PeakOf(const int16_t* samples, size_t count) {
 
 extern "C" {
 
-uint32_t CAPTURE_API BASS_GetVersion(void) {
-  LastError = CaptureOk;
-  return CaptureVersion;
-}
+uint32_t CAPTURE_API BASS_GetVersion(void) { return Outcome(CaptureOk, CaptureVersion); }
 
 int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
-  if (InsideRecordProc()) return Fail(CaptureAlreadyInitialised);
-  if (device != DefaultInputDevice) return Fail(CaptureBadArgument);
-  return Outcome<int32_t>(InitRecording(), 1);
+  if (InsideRecordProc()) return Outcome(CaptureAlreadyInitialised, 0);
+  if (device != DefaultInputDevice) return Outcome(CaptureBadArgument, 0);
+  const CaptureError result = InitRecording();
+  return Outcome<int32_t>(result, result == CaptureOk);
 }
 
 uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flags,
                                       CaptureRecordProc proc, void* user) {
-  if (InsideRecordProc()) return static_cast<uint32_t>(Fail(CaptureDeviceBusy));
+  if (InsideRecordProc()) return Outcome(CaptureDeviceBusy, 0u);
   uint32_t handle = 0;
   const CaptureError result = StartRecording(frequency, channels, flags, proc, user, handle);
-  return Outcome(result, handle);
+  return Outcome(result, result == CaptureOk ? handle : 0u);
 }
 
 uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t length) {
-  if (!IsCurrentRecording(handle)) return FailData(CaptureBadHandle);
-  if (buffer == nullptr) return FailData(CaptureBadArgument);
+  if (!IsCurrentRecording(handle)) return Outcome(CaptureBadHandle, CaptureFailure);
+  if (buffer == nullptr) return Outcome(CaptureBadArgument, CaptureFailure);
   if (length == BASS_DATA_FFT2048) {
     int16_t samples[SpectrumSamples];
     float magnitudes[SpectrumBins];
     ReadNewestSamples(samples, SpectrumSamples);
     HannSpectrum(samples, magnitudes);
     std::memcpy(buffer, magnitudes, sizeof magnitudes);
-    LastError = CaptureOk;
-    return sizeof magnitudes;
+    return Outcome<uint32_t>(CaptureOk, sizeof magnitudes);
   }
-  if (length >= CapturePlainLengthLimit) return FailData(CaptureBadArgument);
+  if (length >= CapturePlainLengthLimit) return Outcome(CaptureBadArgument, CaptureFailure);
   const uint32_t count = length / sizeof(int16_t);
   ReadNewestSamples(buffer, count);
-  LastError = CaptureOk;
-  return count * static_cast<uint32_t>(sizeof(int16_t));
+  return Outcome<uint32_t>(CaptureOk, count * sizeof(int16_t));
 }
 
 uint32_t CAPTURE_API BASS_ChannelGetLevel(uint32_t handle) {
-  if (!IsCurrentRecording(handle)) return FailData(CaptureBadHandle);
+  if (!IsCurrentRecording(handle)) return Outcome(CaptureBadHandle, CaptureFailure);
   int16_t samples[MaxLevelSamples];
   const size_t count = std::min<size_t>(RecordingFrequency() / LevelWindowsPerSecond, MaxLevelSamples);
   ReadNewestSamples(samples, count);
   const uint32_t peak = PeakOf(samples, count);
-  LastError = CaptureOk;
-  return peak | (peak << 16);
+  return Outcome(CaptureOk, peak | (peak << 16));
 }
 
 int32_t CAPTURE_API BASS_ErrorGetCode(void) { return LastError; }
 
 int32_t CAPTURE_API BASS_RecordFree(void) {
-  if (InsideRecordProc()) return Fail(CaptureFreeInsideCallback);
-  return Outcome<int32_t>(FreeRecording(), 1);
+  if (InsideRecordProc()) return Outcome(CaptureFreeInsideCallback, 0);
+  const CaptureError result = FreeRecording();
+  return Outcome<int32_t>(result, result == CaptureOk);
 }
 
 }  // extern "C"

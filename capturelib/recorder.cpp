@@ -1,20 +1,21 @@
 // The recorder and its recording thread, which is in one state at a time:
 //
 //   state            calls  timers                           next
-//   Idle             -      -                                a start: Opening
-//   Opening          Open   -                                Recording; failed: Idle after a
-//                                                            start, else WaitingToReopen
+//   Idle             -      -                                a start: Open; Recording, or
+//                                                            Idle and the start fails
 //   Recording        Drain  silence_after with no block:     the callback returns 0: Close,
-//                           the ring reads silent; stall_    StoppedByProc; Drain fails or
-//                           after (first_block_allowance     a stall: Close, silent,
-//                           before the first): a stall       WaitingToReopen
-//   WaitingToReopen  -      reopen_interval after a failed   Opening
-//                           open, none after a loss
+//                           the ring reads silent; stall_    silent, StoppedByProc; Drain
+//                           after (first_block_allowance     fails or a stall: Close,
+//                           before the first): a stall       silent, WaitingToReopen
+//   WaitingToReopen  -      reopen_interval after a failed   Open; Recording, or
+//                           open, none after a loss          WaitingToReopen
 //   StoppedByProc    -      -                                stays
 //   Quitting         Close  -                                the thread ends
 //
-// A quit takes every state to Quitting (Opening once the audio layer lets go).
-// Drain waits a wait slice at most, and never past when silence is due.
+// A quit takes every state to Quitting (an Open under way first returns).
+// Drain waits a wait slice at most, and never past when silence is due. The
+// thread ends only at a quit; one that failed (its probe, or out of memory)
+// answers every start with CaptureDriverError until then.
 //
 // calls_lock serialises init, start and free and is taken before control_lock,
 // which guards what the calls and the thread exchange; the backend and the
@@ -29,6 +30,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -46,8 +48,8 @@ constexpr milliseconds OldThreadWait{500};
 thread_local bool InsideProc = false;
 
 enum class Request { None, Start, Quit };
-struct Session {  // what a start asks the thread to record
-  uint32_t frequency = 0, handle = 0;
+struct Session {  // what a start asks the thread to record, at Recorder::frequency
+  uint32_t handle = 0;
   CaptureRecordProc proc = nullptr;
   void* user = nullptr;
 };
@@ -63,18 +65,17 @@ struct Recorder {
   std::condition_variable control_changed;
   Request request = Request::None;
   Session requested;  // taken by the thread with the start
-  bool replied = false;
-  CaptureError reply = CaptureOk;
-  bool thread_running = false;
-  RecordingBackend* wakeable = nullptr;  // the running thread's backend
+  std::optional<CaptureError> reply;  // to the latest request, once given
+  bool thread_running = false;  // this thread, or one left behind, has not ended
+  // The thread's, until it takes a quit: no request is posted after that.
+  RecordingBackend* backend = nullptr;
 
   SampleRing ring;
   std::atomic<uint32_t> current_handle{0};  // not 0 while recording
-  std::atomic<uint32_t> frequency{0};
+  std::atomic<uint32_t> frequency{0};  // of the latest start
 
   void Reply(CaptureError result) {
     std::lock_guard<std::mutex> lock(control_lock);
-    replied = true;
     reply = result;
     control_changed.notify_all();
   }
@@ -82,20 +83,29 @@ struct Recorder {
   // With both locks held. The thread answers within a Drain slice or an Open.
   void Post(Request what) {
     request = what;
-    replied = false;
+    reply.reset();
     control_changed.notify_all();
-    if (wakeable != nullptr) wakeable->Wake();
+    backend->Wake();
   }
 
   // A thread that does not answer in time is left to quit: uninitialised.
   CaptureError AwaitReply() {
     std::unique_lock<std::mutex> lock(control_lock);
-    if (control_changed.wait_for(lock, OpenWait, [&] { return replied || !thread_running; })) {
-      return replied ? reply : CaptureDriverError;
-    }
+    if (control_changed.wait_for(lock, OpenWait, [&] { return reply.has_value(); })) return *reply;
     Post(Request::Quit);
     thread.detach();
     return CaptureDriverError;
+  }
+
+  // A thread that cannot record, until it is let go.
+  void AnswerUntilQuit() {
+    std::unique_lock<std::mutex> lock(control_lock);
+    for (;;) {
+      control_changed.wait(lock, [&] { return request != Request::None; });
+      if (std::exchange(request, Request::None) == Request::Quit) return;
+      reply = CaptureDriverError;
+      control_changed.notify_all();
+    }
   }
 };
 
@@ -104,16 +114,19 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
   RecordingThread(Recorder& recorder, RecordingBackend& backend, const RecorderTiming& timing)
       : recorder_(recorder), backend_(backend), timing_(timing) {}
 
-  void Run() {
+  // The probe's failure, unanswered; else CaptureOk once quit.
+  CaptureError Run() {
     InsideProc = true;  // the callback is all that runs on this thread besides us
     backend_.OnThreadStart();
     const CaptureError probed = backend_.Probe();
-    recorder_.Reply(probed);
-    while (probed == CaptureOk && state_ != State::Quitting) Step();
+    if (probed != CaptureOk) return probed;
+    recorder_.Reply(CaptureOk);
+    while (state_ != State::Quitting) Step();
+    return CaptureOk;
   }
 
  private:
-  enum class State { Idle, Opening, Recording, WaitingToReopen, StoppedByProc, Quitting };
+  enum class State { Idle, Recording, WaitingToReopen, StoppedByProc, Quitting };
 
   // Waits for a request where the state has nothing else to do (Recording: in Drain, which a Post wakes).
   void Step() {
@@ -140,8 +153,7 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
   }
 
   CaptureError Open(State on_failure) {
-    state_ = State::Opening;
-    const CaptureError opened = backend_.Open(RecordFormat{session_.frequency});
+    const CaptureError opened = backend_.Open(RecordFormat{recorder_.frequency.load(std::memory_order_relaxed)});
     const auto now = Clock::now();
     state_ = opened == CaptureOk ? State::Recording : on_failure;
     if (opened == CaptureOk) recorder_.ring.MarkSilence();  // nothing of an earlier recording
@@ -187,12 +199,12 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
   Clock::time_point silence_at_, lost_at_, reopen_at_;
 };
 
-// Open allocates. A failure ends the thread, not the process: the call
+// Open allocates. A failure stops the recording, not the process: the call
 // waiting for it learns why, and a recording reads silent until freed.
 void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> backend, RecorderTiming timing) {
   CaptureError failure = CaptureOk;
   try {
-    RecordingThread(recorder, *backend, timing).Run();
+    failure = RecordingThread(recorder, *backend, timing).Run();
   } catch (const std::bad_alloc&) {
     failure = CaptureOutOfMemory;
   } catch (...) {
@@ -201,12 +213,10 @@ void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> b
   if (failure != CaptureOk) {
     recorder.ring.MarkSilence();
     recorder.Reply(failure);
+    recorder.AnswerUntilQuit();
   }
-  std::unique_lock<std::mutex> lock(recorder.control_lock);
-  recorder.wakeable = nullptr;
-  lock.unlock();
   backend.reset();  // outside the lock: a close may hang, a free may not
-  lock.lock();
+  std::lock_guard<std::mutex> lock(recorder.control_lock);
   recorder.thread_running = false;
   recorder.control_changed.notify_all();
 }
@@ -241,11 +251,11 @@ CaptureError InitRecording() {
     }
     std::unique_ptr<RecordingBackend> backend = recorder.factory ? recorder.factory() : CreateDefaultBackend();
     if (!backend) return CaptureNoDevice;
-    RecordingBackend* const wakeable = backend.get();
+    RecordingBackend* const thread_backend = backend.get();
     recorder.thread = std::thread(RecordingThreadMain, std::ref(recorder), std::move(backend), recorder.timing);
     // The new thread reaches none of this before the lock is let go.
-    recorder.Post(Request::None);
-    recorder.wakeable = wakeable;
+    recorder.reply.reset();
+    recorder.backend = thread_backend;
     recorder.thread_running = true;
   } catch (const std::bad_alloc&) {
     return CaptureOutOfMemory;
@@ -253,7 +263,12 @@ CaptureError InitRecording() {
     return CaptureDriverError;
   }
   const CaptureError probed = recorder.AwaitReply();
-  if (probed != CaptureOk && recorder.thread.joinable()) recorder.thread.join();
+  if (probed != CaptureOk && recorder.thread.joinable()) {
+    std::unique_lock<std::mutex> lock(recorder.control_lock);
+    recorder.Post(Request::Quit);
+    lock.unlock();
+    recorder.thread.join();
+  }
   return probed;
 }
 
@@ -268,12 +283,13 @@ CaptureError StartRecording(uint32_t frequency, uint32_t channels, uint32_t flag
   handle = ++recorder.last_handle;
   {
     std::lock_guard<std::mutex> lock(recorder.control_lock);
-    recorder.requested = Session{frequency, handle, proc, user};
+    recorder.requested = Session{handle, proc, user};
+    // Not recording, so no level call reads it meanwhile.
+    recorder.frequency.store(frequency, std::memory_order_relaxed);
     recorder.Post(Request::Start);
   }
   const CaptureError started = recorder.AwaitReply();
   if (started != CaptureOk) return started;
-  recorder.frequency.store(frequency, std::memory_order_relaxed);
   recorder.current_handle.store(handle, std::memory_order_release);
   return CaptureOk;
 }

@@ -25,7 +25,7 @@ CaptureError FreeRecording();
 
 // The data path: any thread, no lock, no allocation.
 bool IsCurrentRecording(uint32_t handle);
-uint32_t RecordingFrequency();  // of the latest started recording
+uint32_t RecordingFrequency();  // of the latest start
 void ReadNewestSamples(void* out, size_t count);  // as SampleRing::ReadNewest
 // True on the recording thread, where only the record callback can call.
 bool InsideRecordProc();

@@ -9,6 +9,7 @@
 
 #include "capturelib/turn_trig.h"
 #include "tests/support/deterministic.h"
+#include "tests/support/tone.h"
 
 namespace {
 
@@ -43,15 +44,7 @@ Spectrum DirectDft(const std::vector<double>& input) {
   return out;
 }
 
-std::vector<int16_t> Tone(double frequency, double amplitude, double phase = 0.0) {
-  std::vector<int16_t> samples(N);
-  for (size_t n = 0; n < N; ++n) {
-    samples[n] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * Pi * frequency * n / 44100 + phase)));
-  }
-  return samples;
-}
-
-std::vector<int16_t> OnBin(size_t bin, double amplitude) { return Tone(bin * 44100.0 / N, amplitude); }
+std::vector<int16_t> OnBin(size_t bin, double amplitude) { return Tone{bin * 44100.0 / N, amplitude}.Samples(N, 44100); }
 
 std::vector<float> SpectrumOf(const std::vector<int16_t>& samples) {
   std::vector<float> magnitudes(SpectrumBins);
@@ -118,11 +111,7 @@ TEST(HannSpectrum, MatchesDirectDftOfWindowedRandomSamples) {
 
 TEST(HannSpectrum, MatchesDirectDftOfWindowedTones) {
   for (double frequency : {1000.0, 997.0, 21.53, 11025.0, 22000.0}) {
-    std::vector<int16_t> samples(N);
-    for (size_t n = 0; n < N; ++n) {
-      samples[n] = static_cast<int16_t>(std::lround(22000 * std::sin(2 * Pi * frequency * n / 44100 + 0.3) + 3000));
-    }
-    EXPECT_LE(WorstRelativeError(samples), 1e-5) << frequency;
+    EXPECT_LE(WorstRelativeError(Tone{frequency, 22000, 0.3, 3000}.Samples(N, 44100)), 1e-5) << frequency;
   }
 }
 
@@ -138,7 +127,7 @@ TEST(HannSpectrum, FullScaleSineOnABinCentreReadsHalfThereAndAQuarterBeside) {
 }
 
 TEST(HannSpectrum, HalfAmplitudeThousandHertzToneFallsBetweenBins46And47) {
-  const std::vector<float> magnitudes = SpectrumOf(Tone(1000, 16384));
+  const std::vector<float> magnitudes = SpectrumOf(Tone{1000, 16384}.Samples(N, 44100));
   EXPECT_NEAR(magnitudes[46], 0.2203, 5e-5);
   EXPECT_NEAR(magnitudes[47], 0.2033, 5e-5);
   EXPECT_EQ(std::max_element(magnitudes.begin() + 1, magnitudes.end()) - magnitudes.begin(), 46);

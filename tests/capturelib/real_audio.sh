@@ -7,6 +7,7 @@
 #   real_audio.sh no-device PROGRAM      the audio server stopped first
 #   real_audio.sh sink-loss PROGRAM      the sink removed while recording, then loaded again
 #   real_audio.sh server-loss PROGRAM    the server stopped while recording, then started again
+
 set -u
 session=$(dirname "${BASH_SOURCE[0]}")/../../tools/session
 scenario=$1
@@ -21,7 +22,6 @@ stop_tone() {
   [ -n "$player" ] && kill "$player" 2>/dev/null
   player=
 }
-start_server() { "$session" audio "$KIVOTRA_SESSION" start; }
 strip() { printf '%s\n' "${1%$'\r'}"; }
 finish() {  # STATUS
   [ "$1" -eq 0 ] || echo "program exited with status $1"
@@ -38,36 +38,38 @@ case "$scenario" in
     finish "$status"
     ;;
   no-device)
-    pulseaudio --kill 2>/dev/null
-    for _ in $(seq 50); do pactl info >/dev/null 2>&1 || break; sleep 0.1; done
+    "$session" audio "$KIVOTRA_SESSION" stop
     "$@" no-device | while IFS= read -r line; do strip "$line"; done
     finish "${PIPESTATUS[0]}"
     ;;
   sink-loss | server-loss)
+    # The input comes back only once the library has tried to reopen it and
+    # failed (a relay trace of waveInOpen, on stderr): a stand-in it could
+    # open, or a recorder that never reopens, fails the check.
+    take=unload-sink back=load-sink
+    [ "$scenario" = server-loss ] && take=stop back=start
+    wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d winmm.waveInOpen /f >/dev/null 2>&1
     play_tone 1000 60
-    coproc check { "$@" loss 2>&1; }
+    coproc check { WINEDEBUG=-all,+relay "$@" loss 2>&1; }
     check_pid=$check_PID
-    while IFS= read -r line <&"${check[0]}"; do
+    exec {output}<&"${check[0]}"  # bash drops check[] once the program ends
+    phase=before
+    while IFS= read -r line <&"$output"; do
       line=${line%$'\r'}
+      case "$line" in *winmm.waveIn*) ;; ????:*) continue ;; esac  # +relay traces more than that
       echo "$line"
-      case "$line" in
-        recording)
+      case "$phase $line" in
+        "before recording")
           stop_tone
-          if [ "$scenario" = sink-loss ]; then
-            pactl unload-module module-null-sink
-          else
-            pulseaudio --kill
-          fi
+          "$session" audio "$KIVOTRA_SESSION" "$take"
+          phase=lost
           echo "(input taken away)"
           ;;
-        silent)
-          if [ "$scenario" = sink-loss ]; then
-            pactl load-module module-null-sink sink_name=vsink >/dev/null
-            pactl set-default-source vsink.monitor
-          else
-            start_server
-          fi
+        "lost "*"Ret  winmm.waveInOpen() retval=00000000"*) ;;
+        "lost "*"Ret  winmm.waveInOpen() retval="*)
+          "$session" audio "$KIVOTRA_SESSION" "$back"
           play_tone 1000 60
+          phase=back
           echo "(input back)"
           ;;
       esac
@@ -75,6 +77,7 @@ case "$scenario" in
     wait "$check_pid"
     status=$?
     stop_tone
+    [ "$phase" != lost ] || "$session" audio "$KIVOTRA_SESSION" "$back"  # for the next test in the session
     finish "$status"
     ;;
   *)

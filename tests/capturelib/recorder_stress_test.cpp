@@ -69,7 +69,7 @@ TEST_F(RecorderTest, PollingWhileRecordingsStartAndStopGetsWholeAnswersOrBadHand
     ASSERT_NE(BASS_RecordInit(DefaultInputDevice), 0);
     handle = BASS_RecordStart(44100, 1, 0, nullptr, nullptr);
     ASSERT_NE(handle.load(), 0u);
-    Eventually([&] { return LowLevel(handle) != 0; });
+    EXPECT_TRUE(Eventually([&] { return LowLevel(handle) != 0; })) << "round " << round;
     ASSERT_NE(BASS_RecordFree(), 0);
   }
   done = true;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <set>
 
+#include "tests/support/tone.h"
+
 namespace {
 
 std::atomic<WaveInModel*> Current{nullptr};
@@ -262,8 +264,7 @@ void WaveInModel::Run() {
         WAVEHDR* header = stream.queue.front();
         const uint32_t samples = header->dwBufferLength / sizeof(int16_t);
         for (uint32_t i = 0; i < samples; ++i, ++next_sample_) {
-          const double phase = 2.0 * 3.14159265358979323846 * 1000.0 * double(next_sample_ % SampleRate) / SampleRate;
-          const int16_t sample = static_cast<int16_t>(std::lround(16384.0 * std::sin(phase)));
+          const int16_t sample = Tone{1000, 16384}.Sample(next_sample_, SampleRate);
           std::memcpy(header->lpData + i * sizeof sample, &sample, sizeof sample);
         }
         ReturnBuffer(stream, samples * sizeof(int16_t));

@@ -1,5 +1,7 @@
 #include "tests/support/synthetic_device.h"
 
+#include "tests/support/tone.h"
+
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -10,20 +12,12 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr double Pi = 3.14159265358979323846;
-
-int16_t Clamp(double value) {
-  return static_cast<int16_t>(std::lround(std::clamp(value, -32768.0, 32767.0)));
-}
 
 // The sample a signal has at position index of a recording at frequency.
 int16_t SignalSample(const SyntheticSignal& signal, uint64_t index, uint32_t frequency) {
   switch (signal.kind) {
-    case SyntheticSignal::Kind::Sine: {
-      // Reduce the phase first, so long recordings keep their precision.
-      const double cycles = std::fmod(static_cast<double>(index) * signal.frequency, frequency);
-      return Clamp(signal.amplitude * std::sin(2.0 * Pi * cycles / frequency));
-    }
+    case SyntheticSignal::Kind::Sine:
+      return Tone{signal.frequency, signal.amplitude}.Sample(index, frequency);
     case SyntheticSignal::Kind::Silence:
       return 0;
     case SyntheticSignal::Kind::Square: {
@@ -31,7 +25,8 @@ int16_t SignalSample(const SyntheticSignal& signal, uint64_t index, uint32_t fre
       return cycles * 2.0 < frequency ? 32767 : -32768;
     }
     case SyntheticSignal::Kind::Clicks:
-      return index % signal.click_interval == 0 ? Clamp(signal.amplitude) : 0;
+      if (index % signal.click_interval != 0) return 0;
+      return static_cast<int16_t>(std::lround(std::clamp(signal.amplitude, -32768.0, 32767.0)));
   }
   return 0;
 }
