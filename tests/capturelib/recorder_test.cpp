@@ -87,6 +87,8 @@ TEST_F(RecorderTest, AnOpenThatRunsOutOfMemoryFailsTheStartWithTheOutOfMemoryCod
   device.ThrowInNextOpen();
   EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureOutOfMemory);
+  EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u) << "nothing records until freed";
+  EXPECT_EQ(BASS_ErrorGetCode(), CaptureDriverError);
   EXPECT_NE(BASS_RecordFree(), 0);
   Start();
 }
