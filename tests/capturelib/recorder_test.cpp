@@ -226,6 +226,8 @@ TEST_F(RecorderTest, BadRequestsFailWithoutWritingAnything) {
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureBadHandle);
   EXPECT_EQ(BASS_ChannelGetLevel(0), CaptureFailure);
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureBadHandle);
+  EXPECT_EQ(BASS_ChannelGetData(handle, buffer.data(), 2), 2u);
+  EXPECT_EQ(BASS_ErrorGetCode(), CaptureOk) << "0 after a success";
 }
 
 TEST_F(RecorderTest, PlainRequestsWriteWholeSamplesOnly) {
