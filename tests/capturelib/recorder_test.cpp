@@ -87,6 +87,8 @@ TEST_F(RecorderTest, AnOpenThatRunsOutOfMemoryFailsTheStartWithTheOutOfMemoryCod
   device.ThrowInNextOpen();
   EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureOutOfMemory);
+  EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u) << "nothing records until freed";
+  EXPECT_EQ(BASS_ErrorGetCode(), CaptureDriverError);
   EXPECT_NE(BASS_RecordFree(), 0);
   Start();
 }
@@ -224,6 +226,8 @@ TEST_F(RecorderTest, BadRequestsFailWithoutWritingAnything) {
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureBadHandle);
   EXPECT_EQ(BASS_ChannelGetLevel(0), CaptureFailure);
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureBadHandle);
+  EXPECT_EQ(BASS_ChannelGetData(handle, buffer.data(), 2), 2u);
+  EXPECT_EQ(BASS_ErrorGetCode(), CaptureOk) << "0 after a success";
 }
 
 TEST_F(RecorderTest, PlainRequestsWriteWholeSamplesOnly) {
