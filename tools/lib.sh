@@ -71,5 +71,26 @@ bench_machine() {
   echo "machine: $(. /etc/os-release; echo "$PRETTY_NAME"), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
 }
 
+# The system's DPI in the current Wine prefix, read by the next start.
+set_system_dpi() {  # DPI
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -k && wineserver -w
+}
+
+# Which calls Wine traces in the current prefix under WINEDEBUG=+relay,+snoop
+# (all of them would flood the log): RELAY of builtin DLLs, SNOOP of native
+# ones, each "dll.call;...", or "" to take the list away again.
+trace_wine_calls() {  # RELAY SNOOP
+  local key='HKCU\Software\Wine\Debug' value calls
+  for value in RelayInclude SnoopInclude; do
+    calls=$1; shift
+    if [ -n "$calls" ]; then
+      wine reg add "$key" /v "$value" /t REG_SZ /d "$calls" /f >/dev/null 2>&1
+    else
+      wine reg delete "$key" /v "$value" /f >/dev/null 2>&1 || true
+    fi
+  done
+}
+
 # User and system time from a /proc stat file, in clock ticks.
 cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "$1"; }

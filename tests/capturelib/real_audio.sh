@@ -9,7 +9,8 @@
 #   real_audio.sh server-loss PROGRAM    the server stopped while recording, then started again
 
 set -u
-session=$(dirname "${BASH_SOURCE[0]}")/../../tools/session
+. "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib.sh"
+session=$kivotra_root/tools/session
 scenario=$1
 shift
 
@@ -48,7 +49,7 @@ case "$scenario" in
     # open, or a recorder that never reopens, fails the check.
     take=unload-sink back=load-sink
     [ "$scenario" = server-loss ] && take=stop back=start
-    wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d winmm.waveInOpen /f >/dev/null 2>&1
+    trace_wine_calls winmm.waveInOpen ""
     play_tone 1000 60
     coproc check { WINEDEBUG=-all,+relay "$@" loss 2>&1; }
     check_pid=$check_PID
