@@ -71,7 +71,7 @@ int RunMessageLoop() {
 
 // Later loads by name (the audio stack's, GDI's) would otherwise look in the
 // program's folder first, where anybody's download may sit. Windows 7 has the
-// call only with update KB2533623.
+// call only with update KB2533623 or KB3063858, which replaces it.
 void SearchSystemFolderOnly() {
   using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
   const auto setDefaultDirectories =

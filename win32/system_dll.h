@@ -7,8 +7,8 @@
 
 // winmm.dll is not one of Windows' known DLLs: loaded by name, a winmm.dll
 // left beside the program (in a Downloads folder, say) would run instead.
-// Null when it cannot be had, as on Windows 7 without update KB2533623,
-// which knows no search flags.
+// Null when it cannot be had, as on Windows 7 without update KB2533623 (or
+// KB3063858, which replaces it), which knows no search flags.
 inline HMODULE LoadSystemDll(const wchar_t* name) {
   return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
