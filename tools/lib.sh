@@ -18,6 +18,9 @@ choose_wine() {
     KIVOTRA_WINEARCH=win64
     case :$PATH: in *":$kivotra_root/tools/wine64:"*) ;; *) PATH=$kivotra_root/tools/wine64:$PATH ;; esac
   fi
+  # The preset whose programs this machine's Wine runs.
+  windows_preset=windows
+  [ "$KIVOTRA_WINEARCH" = win32 ] || windows_preset=windows64
   export KIVOTRA_WINEARCH PATH
 }
 choose_wine
@@ -52,8 +55,9 @@ bench_build() {
   if [ -n "$build" ]; then
     build=$(cd "$kivotra_started_in" && cd "$build" && pwd)
   else
-    (cd "$kivotra_root" && cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null)
-    build=$kivotra_root/build/windows
+    (cd "$kivotra_root" && cmake --preset "$windows_preset" >/dev/null &&
+      cmake --build --preset "$windows_preset" >/dev/null)
+    build=$kivotra_root/build/$windows_preset
   fi
 }
 
