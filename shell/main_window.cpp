@@ -7,6 +7,7 @@
 #include "capture/recording.h"
 #include "win32/system_dll.h"
 #include "shell/display_surface.h"
+#include "shell/window_dpi.h"
 #include "visual/tick.h"
 
 UINT TickTimer = 0;
@@ -51,11 +52,20 @@ void OnCreate(HWND window) {
   MainWindow = window;
   StartCapture();  // returns only when recording runs
   CreateDisplaySurface();
+  SetSurfaceDpi(DpiOfWindow(window));
   Timer = LookUpTimer();
   TimerResolutionMs = RequestTimerResolution();
   if (Timer.setEvent && Timer.killEvent) {
     TickTimer = Timer.setEvent(TickPeriodMs, TickPeriodMs, RenderTick, 0, TIME_PERIODIC);
   }
+}
+
+// The window has moved to a monitor of another scale, or the scale changed:
+// Windows suggests where the window goes; its size is the new DPI's.
+void OnDpiChanged(HWND window, int dpi, const RECT& suggested) {
+  SetSurfaceDpi(dpi > DefaultDpi ? dpi : DefaultDpi);
+  const SIZE size = WindowSizeAt(WindowDpi);
+  SetWindowPos(window, nullptr, suggested.left, suggested.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void OnDestroy() {
@@ -86,6 +96,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_LBUTTONUP:
       NextDisplayMode();
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
