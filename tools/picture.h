@@ -17,8 +17,14 @@ struct Picture {
   // `pixels` holds one in the middle of each frame pixel's place.
   int windowWidth = PictureWidth;
   int windowHeight = PictureHeight;
-  int blendedPixels = 0;  // neither black, green nor white
+  // Neither black, green nor white; between 100 and 200 % only those wholly
+  // inside one frame pixel (the edges between frame pixels mix their colours).
+  int blendedPixels = 0;
   int unevenBlocks = 0;   // at a whole scale: frame pixels not shown in one colour, those with white aside
+  // Between 100 and 200 %: window pixels inside one frame pixel that differ
+  // from the others inside it, and edge pixels not the mix, by area, of the
+  // frame pixels they cover (where those show inside pixels); white aside.
+  int unsharpPixels = 0;
   // Around what is neither black nor green (the prompt), in window pixels
   // from the top left; -1 when there is none.
   int inkLeft = -1, inkTop = -1, inkRight = -1, inkBottom = -1;
@@ -29,7 +35,9 @@ struct Picture {
 };
 
 // Fills `picture` from the client area's pixels, `width` x `height` in the
-// same order, shrunk to the frame's size by nearest neighbour.
+// same order, shrunk to the frame's size by nearest neighbour (between 100
+// and 200 % the window pixel under each frame pixel's middle, which is mostly
+// that frame pixel, taken as the nearest of black, green and white).
 void FromWindowPixels(const uint32_t* window, int width, int height, Picture& picture);
 
 // Highest green row of a column, counted from the bottom; -1 when none is lit.

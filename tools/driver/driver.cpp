@@ -11,10 +11,7 @@ int CaseDpi() {
   return dpi != nullptr ? std::atoi(dpi) : 96;
 }
 
-int WindowPixels(int frameLength) {
-  const int dpi = CaseDpi() >= 192 ? CaseDpi() : 96;
-  return (frameLength * dpi + 48) / 96;
-}
+int WindowPixels(int frameLength, int dpi) { return (frameLength * dpi + 48) / 96; }
 
 void Check(bool condition, const char* what) {
   Print("%s %s", condition ? "ok" : "FAILED", what);

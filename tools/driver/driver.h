@@ -17,9 +17,9 @@ constexpr double SampleRate = 44100;
 constexpr double TonePeriodColumns = SampleRate / ToneFrequency;  // 44.1 samples a period
 
 // The system's DPI as the case set it (KIVOTRA_E2E_DPI, else 96), and a
-// length of the frame in window pixels there: scaled from 200 % up.
+// length of the frame in window pixels at a DPI, by default that one.
 int CaseDpi();
-int WindowPixels(int frameLength);
+int WindowPixels(int frameLength, int dpi = CaseDpi());
 
 // Checks failed so far; a command exits 0 only when there were none.
 extern int Failures;
@@ -67,6 +67,7 @@ int ViewCommand(const std::wstring& exe, const std::wstring& view, const std::ws
 int CycleCommand(const std::wstring& exe);
 int BlackFrameCommand(const std::wstring& exe);
 int QuietPromptCommand(const std::wstring& exe);
+int DpiChangeCommand(const std::wstring& exe);
 // Closing, and the input going away and coming back (lifetime_commands.cpp).
 int ClosePromptlyCommand(const std::wstring& exe);
 int CyclesCommand(const std::wstring& exe, int count);

@@ -7,6 +7,7 @@
 //   driver cycle EXE                clicks step 0 -> 1 -> 2 -> 3 -> 0
 //   driver black-frames EXE         each change of view starts from a black frame
 //   driver quiet-prompt EXE         the prompt comes with silence, goes with sound
+//   driver dpi-change EXE           in silence at 96 dpi, WM_DPICHANGED to 192, 144 and back to 96
 //   driver second-start EXE         a second copy hands over to the first
 //   driver expect-box EXE CAPTION TEXT owned|unowned
 //   driver close-promptly EXE       WM_CLOSE ends the program with status 0
@@ -40,6 +41,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"cycle" && argc == 3) return CycleCommand(arg(2));
   if (command == L"black-frames" && argc == 3) return BlackFrameCommand(arg(2));
   if (command == L"quiet-prompt" && argc == 3) return QuietPromptCommand(arg(2));
+  if (command == L"dpi-change" && argc == 3) return DpiChangeCommand(arg(2));
   if (command == L"second-start" && argc == 3) return SecondStartCommand(arg(2));
   if (command == L"expect-box" && argc == 6) return ExpectBoxCommand(arg(2), arg(3), arg(4), arg(5));
   if (command == L"close-promptly" && argc == 3) return ClosePromptlyCommand(arg(2));

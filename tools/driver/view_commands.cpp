@@ -1,5 +1,7 @@
 // What the window draws: each view of the tone, the clicks from view to view,
-// the black frame each change starts from, and the quiet prompt.
+// the black frame each change starts from, the quiet prompt, and the picture
+// as the DPI changes.
+#include <cmath>
 #include <string>
 
 #include "tools/driver/driver.h"
@@ -36,6 +38,36 @@ const char* ViewOf(const Picture& picture) {
   if (SpectrogramGrowing(picture)) return "spectrogram";
   if (WaveformShowsTone(picture)) return "waveform";
   return "unknown";
+}
+
+// Silence in the linear view, every frame pixel shown whole at the window's
+// scale: black but for row 0.
+bool SilentAndWhole(const Picture& picture) {
+  return MeasureLinear(picture).tallestTop == 0 && picture.blendedPixels == 0 && picture.unevenBlocks == 0 &&
+         picture.unsharpPixels == 0;
+}
+
+int PromptHeight(const Picture& picture) { return picture.inkBottom - picture.inkTop + 1; }
+
+// WM_DPICHANGED as Windows sends it: the new DPI, and the suggested window
+// rectangle in the program's own memory.
+bool SendDpiChanged(const Program& program, HWND window, int dpi, const RECT& suggested) {
+  const HANDLE process = program.process.hProcess;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remote == nullptr) return false;
+  const bool written = WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr);
+  if (written) SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  return written;
+}
+
+// The window's outer size at a DPI, with that DPI's frame and caption.
+SIZE WindowSizeAt(int dpi) {
+  using MetricsForDpiCall = int(WINAPI*)(int, UINT);
+  const auto metric = reinterpret_cast<MetricsForDpiCall>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  return {2 * metric(SM_CXDLGFRAME, dpi) + WindowPixels(PictureWidth, dpi),
+          2 * metric(SM_CYDLGFRAME, dpi) + WindowPixels(PictureHeight, dpi) + metric(SM_CYCAPTION, dpi)};
 }
 
 bool AllBlack(const Picture& picture) {
@@ -87,8 +119,9 @@ int ViewCommand(const std::wstring& exe, const std::wstring& view, const std::ws
   check->print(picture);
   if (!bitmap.empty()) SaveBitmap(picture, bitmap);
   Check(shown, "the view shows the 1 kHz tone");
-  Check(picture.blendedPixels == 0 && picture.unevenBlocks == 0,
-        "every frame pixel is shown whole, in black or green: no blend, at a whole scale one block");
+  Check(picture.blendedPixels == 0 && picture.unevenBlocks == 0 && picture.unsharpPixels == 0,
+        "every frame pixel is shown whole, in black or green: at a whole scale one block, between 100 and 200 % "
+        "mixed only on its edges, by area");
 
   if (check->passes == LinearShowsTone) {
     const LinearMeasure m = MeasureLinear(picture);
@@ -185,6 +218,71 @@ int QuietPromptCommand(const std::wstring& exe) {
   }
   Print("prompt_frames_after_tone=%d", shownAfterTone);
   Check(shownAfterTone == 0, "once the tone plays the prompt is gone within a frame or two");
+  program.CloseAndCheck();
+  return CommandStatus();
+}
+
+int DpiChangeCommand(const std::wstring& exe) {
+  Program program(exe);
+  HWND window = program.Window();
+  if (window == nullptr) return 1;
+  // In silence the frame never changes, so pictures of it can be compared
+  // byte for byte: without the prompt, and with it.
+  Picture plain, prompted, picture;
+  Check(WaitForPicture(window, plain, 4000, [](const Picture& p) { return SilentAndWhole(p) && !PromptShown(p); }),
+        "at 96 dpi the silent frame shows");
+  Check(WaitForPicture(window, prompted, 4000, PromptShown), "and the prompt");
+  RECT startFrame = {};
+  GetWindowRect(window, &startFrame);
+  const int startPromptHeight = PromptHeight(prompted);
+
+  for (const int dpi : {192, 144, 96}) {
+    Print("dpi=%d", dpi);
+    const SIZE size = WindowSizeAt(dpi);
+    // Wherever Windows would put it: not where it is, nor centred.
+    const RECT suggested = {dpi / 2, dpi / 4, dpi / 2 + size.cx, dpi / 4 + size.cy};
+    Check(SendDpiChanged(program, window, dpi, suggested), "WM_DPICHANGED is sent");
+    RECT frame = {}, client = {};
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &client);
+    Print("window=%ld,%ld %ldx%ld client=%ldx%ld", frame.left, frame.top, frame.right - frame.left,
+          frame.bottom - frame.top, client.right, client.bottom);
+    Check(EqualRect(&frame, &suggested), "the window takes the suggested place and the new DPI's size");
+    Check(client.right == WindowPixels(PictureWidth, dpi) && client.bottom == WindowPixels(PictureHeight, dpi),
+          "the client area is the frame at the new DPI");
+
+    // A repaint at once, before the next tick: the paint's copy too is at the new scale.
+    int repaintsAtOldScale = 0;
+    for (int i = 0; i < 10; ++i) {
+      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+      repaintsAtOldScale += !(Grab(window, picture) && SilentAndWhole(picture));
+      Pause(40);
+    }
+    Print("repaints_not_at_the_new_scale=%d of 10 %s", repaintsAtOldScale, Describe(picture).c_str());
+    Check(repaintsAtOldScale == 0, "each repaint shows the frame whole at the new scale");
+
+    const bool shown = WaitForPicture(window, picture, 4000, [](const Picture& p) {
+      return PromptShown(p) && SilentAndWhole(p);
+    });
+    const double expectedHeight = startPromptHeight * dpi / 96.0;
+    Print("prompt_height=%d expected=%.1f %s", PromptHeight(picture), expectedHeight, Describe(picture).c_str());
+    Check(shown, "the frame and the white prompt show whole at the new scale");
+    Check(std::abs(PromptHeight(picture) - expectedHeight) <= 2, "the prompt is sized for the new DPI, within 2 pixels");
+  }
+
+  RECT endFrame = {};
+  GetWindowRect(window, &endFrame);
+  Check(endFrame.right - endFrame.left == startFrame.right - startFrame.left &&
+            endFrame.bottom - endFrame.top == startFrame.bottom - startFrame.top,
+        "back at 96 dpi the window has the start's size");
+  const auto same = [](const Picture& reference) {
+    return [&reference](const Picture& p) {
+      return p.windowWidth == reference.windowWidth && p.windowHeight == reference.windowHeight &&
+             p.pixels == reference.pixels;
+    };
+  };
+  Check(WaitForPicture(window, picture, 3000, same(plain)), "back at 96 dpi the picture is the start's, byte for byte");
+  Check(WaitForPicture(window, picture, 3000, same(prompted)), "and so is the prompt");
   program.CloseAndCheck();
   return CommandStatus();
 }
