@@ -1,7 +1,6 @@
 #include "visual/sharp_scale.h"
 
 #include <cstring>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -56,23 +55,41 @@ void ScaleFrameSharp(const uint8_t* frame, const PaletteEntry* palette, uint32_t
   }
   const std::vector<Tap> columns = Taps(FrameWidth, width);
   const std::vector<Tap> rows = Taps(FrameHeight, height);
-  // Each frame row is widened once: `upper` holds row `upperRow`, `lower` the one below it.
-  std::vector<uint32_t> upper(width), lower(width);
+  auto sameRows = [frame](int rowFromTop) {  // this row and the one below it
+    const uint8_t* row = frame + (FrameHeight - 1 - rowFromTop) * FrameWidth;
+    return std::memcmp(row, row - FrameWidth, FrameWidth) == 0;
+  };
+  // Each frame row is widened once, and not at all when it repeats the one
+  // above (the black above the bars, most of the time). Window rows step
+  // through the frame's rows one at a time: `upper` is frame row `upperRow`
+  // widened, `lower` the row below it.
+  std::vector<uint32_t> widened[2] = {std::vector<uint32_t>(width), std::vector<uint32_t>(width)};
+  const uint32_t* upper = nullptr;
+  const uint32_t* lower = nullptr;
   int upperRow = -1;
   for (int y = 0; y < height; ++y) {
     const Tap tap = rows[y];
     if (tap.first != upperRow) {
-      if (tap.first == upperRow + 1 && upperRow >= 0) {
-        std::swap(upper, lower);
-      } else {
-        WidenRow(frame, colours, columns, tap.first, upper.data());
-      }
       upperRow = tap.first;
-      if (upperRow + 1 < FrameHeight) WidenRow(frame, colours, columns, upperRow + 1, lower.data());
+      if (lower == nullptr) {
+        WidenRow(frame, colours, columns, upperRow, widened[0].data());
+        upper = widened[0].data();
+      } else {
+        upper = lower;
+      }
+      if (upperRow + 1 < FrameHeight) {
+        if (sameRows(upperRow)) {
+          lower = upper;
+        } else {
+          uint32_t* free = upper == widened[0].data() ? widened[1].data() : widened[0].data();
+          WidenRow(frame, colours, columns, upperRow + 1, free);
+          lower = free;
+        }
+      }
     }
     uint32_t* out = window + std::size_t(y) * width;
-    if (tap.weightOfNext == 0) {
-      std::memcpy(out, upper.data(), width * sizeof(uint32_t));
+    if (tap.weightOfNext == 0 || upper == lower) {
+      std::memcpy(out, upper, width * sizeof(uint32_t));
     } else {
       for (int x = 0; x < width; ++x) out[x] = Mix(upper[x], lower[x], tap.weightOfNext);
     }

@@ -55,9 +55,9 @@ TEST(FramePaletteTest, BlackBackgroundAndOneGreenForEveryOtherIndex) {
   EXPECT_EQ(reinterpret_cast<const uint8_t*>(FramePalette)[4 * 255 + 1], 255);
 }
 
-// The window between 100 and 200 %: a seeded frame through a palette of
-// distinct colours, against each window pixel's colour averaged over the
-// frame pixels it covers, by area. Inside one frame pixel that average is its
+// The window between 100 and 200 %: a seeded frame, about half its rows
+// repeated, through a palette of distinct colours, against each window
+// pixel's colour averaged over the frame pixels it covers, by area. Inside one frame pixel that average is its
 // colour exactly; on an edge the two passes may each round by one.
 class SharpScale : public FrameTest, public ::testing::WithParamInterface<int> {};
 
@@ -68,6 +68,9 @@ TEST_P(SharpScale, InsidePixelsExactAndEdgesMixedByArea) {
   for (int i = 0; i < PaletteSize; ++i) palette[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7), 0};
   Lcg random{uint32_t(dpi)};
   for (std::size_t i = 0; i < FrameSize; ++i) FrameBits[i] = uint8_t(random.Next() >> 24);
+  for (int row = 1; row < FrameHeight; ++row) {  // about half the rows repeat the one below
+    if (random.Next() >> 31) std::copy_n(FrameBits + (row - 1) * FrameWidth, FrameWidth, FrameBits + row * FrameWidth);
+  }
   std::vector<uint32_t> window(std::size_t(width) * height + 1, 0xDEADBEEF);
   ScaleFrameSharp(FrameBits, palette, window.data(), width, height);
   ASSERT_EQ(window.back(), 0xDEADBEEF) << "a write past the window";

@@ -251,6 +251,14 @@ int DpiChangeCommand(const std::wstring& exe) {
     Check(client.right == WindowPixels(PictureWidth, dpi) && client.bottom == WindowPixels(PictureHeight, dpi),
           "the client area is the frame at the new DPI");
 
+    const bool shown = WaitForPicture(window, picture, 4000, [](const Picture& p) {
+      return PromptShown(p) && SilentAndWhole(p);
+    });
+    const double expectedHeight = startPromptHeight * dpi / 96.0;
+    Print("prompt_height=%d expected=%.1f %s", PromptHeight(picture), expectedHeight, Describe(picture).c_str());
+    Check(shown, "the frame and the white prompt show whole at the new scale");
+    Check(std::abs(PromptHeight(picture) - expectedHeight) <= 2, "the prompt is sized for the new DPI, within 2 pixels");
+
     // A repaint at once, before the next tick: the paint's copy too is at the new scale.
     int repaintsAtOldScale = 0;
     for (int i = 0; i < 10; ++i) {
@@ -260,14 +268,6 @@ int DpiChangeCommand(const std::wstring& exe) {
     }
     Print("repaints_not_at_the_new_scale=%d of 10 %s", repaintsAtOldScale, Describe(picture).c_str());
     Check(repaintsAtOldScale == 0, "each repaint shows the frame whole at the new scale");
-
-    const bool shown = WaitForPicture(window, picture, 4000, [](const Picture& p) {
-      return PromptShown(p) && SilentAndWhole(p);
-    });
-    const double expectedHeight = startPromptHeight * dpi / 96.0;
-    Print("prompt_height=%d expected=%.1f %s", PromptHeight(picture), expectedHeight, Describe(picture).c_str());
-    Check(shown, "the frame and the white prompt show whole at the new scale");
-    Check(std::abs(PromptHeight(picture) - expectedHeight) <= 2, "the prompt is sized for the new DPI, within 2 pixels");
   }
 
   RECT endFrame = {};
