@@ -89,6 +89,6 @@ void FullTick(benchmark::State& state) {
   }
   DisplayMode = 0;
 }
-BENCHMARK(FullTick)->ArgName("mode")->DenseRange(0, 3);
+BENCHMARK(FullTick)->ArgName("mode")->DenseRange(0, DisplayModeCount - 1);
 
 }  // namespace
