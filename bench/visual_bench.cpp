@@ -90,7 +90,7 @@ void FullTick(benchmark::State& state) {
   }
   DisplayMode = 0;
 }
-BENCHMARK(FullTick)->ArgName("mode")->DenseRange(0, 3);
+BENCHMARK(FullTick)->ArgName("mode")->DenseRange(0, DisplayModeCount - 1);
 
 // The copy's sharp scaling between 100 and 200 %, of a checkerboard (every
 // frame pixel's neighbours of the other colour: all edges mix) and of

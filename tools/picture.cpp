@@ -154,6 +154,13 @@ int PromptPixels(const Picture& picture) {
   return count;
 }
 
+bool ShowsSound(const Picture& picture, int mode) {
+  for (int column = 0; column < PictureWidth; ++column) {
+    if (ColumnShowsSound(mode, column, [&](int c, int row) { return picture.IsGreen(c, row); })) return true;
+  }
+  return false;
+}
+
 LinearMeasure MeasureLinear(const Picture& picture) {
   LinearMeasure measure;
   for (int column = 0; column < PictureWidth; ++column) {

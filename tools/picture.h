@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "visual/views.h"
+
 constexpr int PictureWidth = 736;
 constexpr int PictureHeight = 255;
 
@@ -47,6 +49,24 @@ int GreenCount(const Picture& picture, int column);
 // White pixels: only the prompt is drawn in white (the window's own
 // background, seen before the first frame, is grey).
 int PromptPixels(const Picture& picture);
+
+// Sound on screen: the one rule by which the driver, scripts/run (through
+// the driver), the soak sampler and the latency probe tell it from silence.
+// Silence lights one row of each column: row 0 under the bars, the centre row
+// under the waveform. A column shows sound when its bar reaches SoundRow, or
+// when the trace has left the centre row there. The spectrogram lights every
+// row of each column it draws, sound or not: it never shows sound this way.
+// `green(column, row)` reads one pixel, so that a probe can look at a few.
+constexpr int SoundRow = 20;  // a bar that tall is sound, not noise
+constexpr int WaveformCentreRow = 127;
+template <typename Green>
+bool ColumnShowsSound(int mode, int column, Green green) {
+  if (mode == WaveformMode) return !green(column, WaveformCentreRow);
+  if (mode == SpectrogramMode) return false;
+  return green(column, SoundRow);
+}
+// Some column shows sound.
+bool ShowsSound(const Picture& picture, int mode);
 
 // The measures each view is judged by.
 struct LinearMeasure {
