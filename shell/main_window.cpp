@@ -8,6 +8,7 @@
 #include "win32/system_dll.h"
 #include "shell/display_surface.h"
 #include "shell/window_dpi.h"
+#include "visual/frame.h"
 #include "visual/tick.h"
 
 UINT TickTimer = 0;
@@ -61,11 +62,22 @@ void OnCreate(HWND window) {
 }
 
 // The window has moved to a monitor of another scale, or the scale changed:
-// Windows suggests where the window goes; its size is the new DPI's.
+// Windows suggests where the window goes; its client area is the new DPI's.
 void OnDpiChanged(HWND window, int dpi, const RECT& suggested) {
   SetSurfaceDpi(dpi > DefaultDpi ? dpi : DefaultDpi);
   const SIZE size = WindowSizeAt(WindowDpi);
-  SetWindowPos(window, nullptr, suggested.left, suggested.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  SetWindowPos(window, nullptr, suggested.left, suggested.top, size.cx, size.cy, flags);
+  // Windows draws the frame at the new DPI, whose measures the size has.
+  // Where the frame stays at another (Wine keeps the system's), the client
+  // area decides.
+  RECT client;
+  GetClientRect(window, &client);
+  const int wider = ToWindowPixels(FrameWidth) - client.right;
+  const int taller = ToWindowPixels(FrameHeight) - client.bottom;
+  if (wider != 0 || taller != 0) {
+    SetWindowPos(window, nullptr, 0, 0, size.cx + wider, size.cy + taller, flags | SWP_NOMOVE);
+  }
 }
 
 void OnDestroy() {
