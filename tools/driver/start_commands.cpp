@@ -105,7 +105,7 @@ int WindowCommand(const std::wstring& exe) {
   Print("client=%ldx%ld expected=%dx%d", client.right - client.left, client.bottom - client.top, clientWidth,
         clientHeight);
   Check(client.right == clientWidth && client.bottom == clientHeight,
-        "client area is 736 x 255, from 200 % up times the scale");
+        "client area is 736 x 255, above 100 % times the scale");
 
   const int width = 2 * GetSystemMetrics(SM_CXDLGFRAME) + clientWidth;
   const int height = 2 * GetSystemMetrics(SM_CYDLGFRAME) + clientHeight + GetSystemMetrics(SM_CYCAPTION);
