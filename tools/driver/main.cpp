@@ -71,9 +71,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"save-sound" && argc == 5) return SaveSoundCommand(window, arg(2), _wtoi(argv[3]), arg(4));
   if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
-    const auto start = Clock::now();
-    while (IsWindow(window) && MillisecondsSince(start) < ExitWaitMs) Pause(5);
-    return IsWindow(window) ? 1 : 0;
+    return WaitUntil(ExitWaitMs, [&] { return !IsWindow(window); }) ? 0 : 1;
   }
   return Usage();
 }

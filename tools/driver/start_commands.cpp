@@ -159,11 +159,10 @@ int SecondStartCommand(const std::wstring& exe) {
   long status = -1;
   {
     Program second(exe);
-    const auto start = Clock::now();
-    while (MillisecondsSince(start) < WindowWaitMs && (status = second.Exit(0)) == -1) {
+    WaitUntil(WindowWaitMs, [&] {
       mostWindows = std::max(mostWindows, ProgramWindows().size());
-      Pause(2);
-    }
+      return (status = second.Exit(0)) != -1;
+    });
   }
   Print("second_exit_status=%ld most_windows=%zu iconic=%d foreground=%d", status, mostWindows, IsIconic(window),
         GetForegroundWindow() == window);
@@ -184,11 +183,10 @@ int ExpectBoxCommand(const std::wstring& exe, const std::wstring& caption, const
                      const std::wstring& ownership) {
   Program program(exe);
   HWND box = nullptr;
-  const auto start = Clock::now();
-  while (box == nullptr && MillisecondsSince(start) < WindowWaitMs && program.Exit(0) == -1) {
+  WaitUntil(WindowWaitMs, [&] {
     box = FindMessageBox(program.process.dwProcessId);
-    Pause(5);
-  }
+    return box != nullptr || program.Exit(0) != -1;
+  });
   Check(box != nullptr, "a message box appears");
   if (box == nullptr) return 1;
   Pause(100);  // let the box finish laying itself out
