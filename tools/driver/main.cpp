@@ -10,7 +10,7 @@
 //   driver quiet-prompt EXE         the prompt comes with silence, goes with sound
 //   driver second-start EXE         a second copy hands over to the first
 //   driver expect-box EXE CAPTION TEXT owned|unowned
-//   driver close-promptly EXE       WM_CLOSE ends the program with status 0
+//   driver close-promptly EXE       minimised and restored, then WM_CLOSE ends the program with status 0
 //   driver cycles EXE N             N open-draw-close cycles
 //   driver device-loss EXE DIR      the input goes and comes back; DIR gets the script's markers
 //   driver wait-window | click | save BMP | close    for scripts: one step each
