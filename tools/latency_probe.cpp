@@ -207,10 +207,9 @@ int Run(int onsetsPerView, int seconds) {
     std::puts("FAILED cannot record the default input");
     return 1;
   }
-  const auto waitStart = Clock::now();
-  while (!listener.Hearing() && MillisecondsSince(waitStart) < FirstBufferWaitMs) Pause(5);
   Picture picture;
-  if (!listener.Hearing() || !WaitForPicture(window, picture, FirstBufferWaitMs, Drawn)) {
+  if (!WaitUntil(FirstBufferWaitMs, [&] { return listener.Hearing(); }) ||
+      !WaitForPicture(window, picture, FirstBufferWaitMs, Drawn)) {
     std::puts("FAILED no sound recorded or no frame drawn");
     listener.Stop();
     return 1;

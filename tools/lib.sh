@@ -6,6 +6,22 @@ kivotra_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # KIVOTRA_BUILD_DIR counts from where the script was started, not the root.
 kivotra_started_in=$PWD
 
+# Some kernels run no 32-bit code (IA-32 emulation switched off, as on some
+# virtual machines), so 32-bit Wine cannot start: there the Windows tests run
+# a 64-bit build (the windows64 preset) under 64-bit Wine, whose loader the
+# shims in tools/wine64 pick in place of Debian's, which prefers the 32-bit
+# one whenever it is installed. KIVOTRA_WINEARCH: win32 or win64.
+choose_wine() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -x /usr/lib/wine/wine64 ]; then
+    KIVOTRA_WINEARCH=win32
+  else
+    KIVOTRA_WINEARCH=win64
+    case :$PATH: in *":$kivotra_root/tools/wine64:"*) ;; *) PATH=$kivotra_root/tools/wine64:$PATH ;; esac
+  fi
+  export KIVOTRA_WINEARCH PATH
+}
+choose_wine
+
 # The comment at the top of the running script, from after the #! line to the
 # first line that is not a comment: what it does and its arguments.
 script_help() { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; }
@@ -18,15 +34,24 @@ positive_number() { [[ $1 =~ ^[1-9][0-9]*$ ]]; }
 # The path as Windows programs under Wine see it.
 windows_path() { local path; path=$(readlink -f "$1"); echo "Z:${path//\//\\}"; }
 
-# True once FILE has a line starting with LINE; false when PID ends without
-# writing it or SECONDS pass.
-wait_for_line() {  # FILE LINE PID SECONDS
-  for _ in $(seq $(($4 * 20))); do
-    grep -q "^$2" "$1" 2>/dev/null && return 0
-    kill -0 "$3" 2>/dev/null || break
+# Runs COMMAND every 50 ms until it succeeds; false once SECONDS have passed
+# and a last try still fails. The scripts' one poll-until.
+poll_until() {  # SECONDS COMMAND...
+  local deadline=$((${EPOCHREALTIME/./} + $1 * 1000000))
+  shift
+  until "$@"; do
+    [ "${EPOCHREALTIME/./}" -lt "$deadline" ] || { "$@"; return; }
     sleep 0.05
   done
-  grep -q "^$2" "$1" 2>/dev/null
+}
+
+# True once FILE has a line starting with LINE; false when PID ends without
+# writing it or SECONDS pass.
+has_line() { grep -q "^$2" "$1" 2>/dev/null; }
+has_line_or_ended() { has_line "$1" "$2" || ! kill -0 "$3" 2>/dev/null; }
+wait_for_line() {  # FILE LINE PID SECONDS
+  poll_until "$4" has_line_or_ended "$1" "$2" "$3" || true
+  has_line "$1" "$2"
 }
 
 # Sets `build`: KIVOTRA_BUILD_DIR, an existing windows build to measure, or

@@ -14,8 +14,15 @@ constexpr uintptr_t UnseededGuard = 0xBB40E64E;
 extern "C" {
 uintptr_t __stack_chk_guard = UnseededGuard;
 
-// No unwinding, no handler, no report: a smashed stack is not to be trusted.
+// No unwinding and no handler: a smashed stack is not to be trusted. Windows 8
+// and later end the process from the kernel with a fast fail, which Windows
+// Error Reporting records (a report, a dump, an event) without reading
+// anything of the process; Windows 7 knows no fast fail, and the process just
+// ends. Either way its status is STATUS_STACK_BUFFER_OVERRUN.
 [[noreturn]] __attribute__((no_stack_protector)) void __stack_chk_fail() {
+  if (IsProcessorFeaturePresent(PF_FASTFAIL_AVAILABLE)) {
+    __asm__ volatile("int $0x29" : : "c"(FAST_FAIL_STACK_COOKIE_CHECK_FAILURE) : "memory");
+  }
   TerminateProcess(GetCurrentProcess(), STATUS_STACK_BUFFER_OVERRUN);
   __builtin_trap();
 }

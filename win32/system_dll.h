@@ -22,8 +22,13 @@ Function SystemCall(HMODULE module, const char* name) {
 
 // Names the calling thread for debuggers and profilers (Windows 10 1607 and
 // later; Wine shows it as the Unix thread's name). Elsewhere nothing happens.
+// On 1607 and Server 2016 only KernelBase.dll has the call; both modules are
+// loaded in every process from Windows 7 on.
 inline void NameThisThread(const wchar_t* name) {
   using SetThreadDescriptionCall = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-  const auto describe = SystemCall<SetThreadDescriptionCall>(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription");
+  auto describe = SystemCall<SetThreadDescriptionCall>(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription");
+  if (describe == nullptr) {
+    describe = SystemCall<SetThreadDescriptionCall>(GetModuleHandleW(L"kernelbase.dll"), "SetThreadDescription");
+  }
   if (describe != nullptr) describe(GetCurrentThread(), name);
 }

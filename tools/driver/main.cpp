@@ -11,7 +11,7 @@
 //   driver dpi-change EXE           in silence at 96 dpi, WM_DPICHANGED to 192, 144 and back to 96
 //   driver second-start EXE         a second copy hands over to the first
 //   driver expect-box EXE CAPTION TEXT owned|unowned
-//   driver close-promptly EXE       WM_CLOSE ends the program with status 0
+//   driver close-promptly EXE       minimised and restored, then WM_CLOSE ends the program with status 0
 //   driver cycles EXE N             N open-draw-close cycles
 //   driver device-loss EXE DIR      the input goes and comes back; DIR gets the script's markers
 //   driver wait-window | click | save BMP | close    for scripts: one step each
@@ -73,9 +73,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"save-sound" && argc == 5) return SaveSoundCommand(window, arg(2), _wtoi(argv[3]), arg(4));
   if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
-    const auto start = Clock::now();
-    while (IsWindow(window) && MillisecondsSince(start) < ExitWaitMs) Pause(5);
-    return IsWindow(window) ? 1 : 0;
+    return WaitUntil(ExitWaitMs, [&] { return !IsWindow(window); }) ? 0 : 1;
   }
   return Usage();
 }
