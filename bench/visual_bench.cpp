@@ -8,6 +8,7 @@
 #include "tests/visual/fakes.h"
 #include "visual/frame.h"
 #include "visual/renderers.h"
+#include "visual/sharp_scale.h"
 #include "visual/tick.h"
 
 namespace {
@@ -89,6 +90,27 @@ void FullTick(benchmark::State& state) {
   }
   DisplayMode = 0;
 }
-BENCHMARK(FullTick)->ArgName("mode")->DenseRange(0, 3);
+BENCHMARK(FullTick)->ArgName("mode")->DenseRange(0, DisplayModeCount - 1);
+
+// The copy's sharp scaling between 100 and 200 %, of a checkerboard (every
+// frame pixel's neighbours of the other colour: all edges mix) and of
+// silence (row 0 lit alone).
+void SharpScale(benchmark::State& state) {
+  UseWorstCase();
+  const int dpi = static_cast<int>(state.range(0));
+  const int width = (FrameWidth * dpi + 48) / 96, height = (FrameHeight * dpi + 48) / 96;
+  std::vector<uint32_t> window(std::size_t(width) * height);
+  FillPalette();
+  ClearFrame();
+  for (std::size_t i = 0; i < FrameSize; ++i) {
+    const std::size_t row = i / FrameWidth, column = i % FrameWidth;
+    Frame[i] = state.range(1) ? (row + column) % 2 : row == 0;
+  }
+  for (auto _ : state) {
+    ScaleFrameSharp(Frame.data(), FramePalette, window.data(), width, height);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(SharpScale)->ArgNames({"dpi", "checkerboard"})->ArgsProduct({{120, 144, 168}, {0, 1}});
 
 }  // namespace

@@ -20,3 +20,13 @@ function(kivotra_add_gtest target)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 120)
   endif()
 endfunction()
+
+# A private desktop in DIR (tools/session: display, audio server, Wine prefix)
+# as the CTest fixture NAME: NAME_start brings it up before the first test
+# that requires NAME, NAME_stop takes it down after the last.
+function(kivotra_session_fixture name dir)
+  add_test(NAME ${name}_start COMMAND ${PROJECT_SOURCE_DIR}/tools/session start ${dir})
+  add_test(NAME ${name}_stop COMMAND ${PROJECT_SOURCE_DIR}/tools/session stop ${dir})
+  set_tests_properties(${name}_start PROPERTIES FIXTURES_SETUP ${name} RESOURCE_LOCK ${name} TIMEOUT 120)
+  set_tests_properties(${name}_stop PROPERTIES FIXTURES_CLEANUP ${name} RESOURCE_LOCK ${name})
+endfunction()

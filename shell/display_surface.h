@@ -13,6 +13,11 @@ extern HDC MemoryDC;         // holds FrameBitmap; 0 until created
 // FrameBits stays null when the bitmap cannot be created.
 void CreateDisplaySurface();
 
+// WM_CREATE, after the surface, and WM_DPICHANGED: the copies, the prompt's
+// font and its place at `dpi` from the next copy on, the tick's and the
+// paint's alike. The font made for the DPI before is deleted.
+void SetSurfaceDpi(int dpi);
+
 // WM_PAINT: copies the whole frame to the window. False when there is nothing
 // to update, so that the default handling runs.
 bool PaintWindow(HWND window);

@@ -8,7 +8,6 @@
 #include "win32/system_dll.h"
 #include "shell/main_window.h"
 #include "shell/window_dpi.h"
-#include "visual/frame.h"
 
 namespace {
 constexpr wchar_t ClassName[] = L"Kivotra";  // also how a second start finds the first
@@ -47,16 +46,28 @@ bool RegisterMainClass(HINSTANCE instance) {
   return RegisterClassExW(&windowClass) != 0;
 }
 
+// The window's place and size at `dpi`, centred on the primary screen.
+RECT CentredWindow(int dpi) {
+  const SIZE size = WindowSizeAt(dpi);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
+  return {x, y, x + size.cx, y + size.cy};
+}
+
 HWND CreateMainWindow(HINSTANCE instance) {
-  // The frame plus the dialog frame on each side and the caption above it,
-  // all at the window's DPI.
-  const int width = 2 * GetSystemMetrics(SM_CXDLGFRAME) + ToWindowPixels(FrameWidth);
-  const int height =
-      2 * GetSystemMetrics(SM_CYDLGFRAME) + ToWindowPixels(FrameHeight) + GetSystemMetrics(SM_CYCAPTION);
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  return CreateWindowExW(0, ClassName, WindowTitle, WindowStyle, x, y, width, height, nullptr, nullptr, instance,
-                         nullptr);
+  const int plannedDpi = WindowDpi;
+  const RECT place = CentredWindow(plannedDpi);
+  HWND window = CreateWindowExW(0, ClassName, WindowTitle, WindowStyle, place.left, place.top,
+                                place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance,
+                                nullptr);
+  // The primary monitor's DPI is the system's unless its scale was changed
+  // since sign-in; the window has that monitor's (WM_CREATE took it).
+  if (window != nullptr && WindowDpi != plannedDpi) {
+    const RECT fitted = CentredWindow(WindowDpi);
+    SetWindowPos(window, nullptr, fitted.left, fitted.top, fitted.right - fitted.left, fitted.bottom - fitted.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return window;
 }
 
 int RunMessageLoop() {
@@ -85,7 +96,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (HandOverToRunningCopy()) return AnotherCopyRunsStatus;
   if (!LibraryVersionMatches()) return WrongLibraryStatus;
   if (!RegisterMainClass(instance)) return NoWindowStatus;
-  ChooseWindowDpi();
+  ChooseDpiAwareness();
   // WM_CREATE has stored the handle in MainWindow before the timer thread
   // started reading it; storing it again here would race that thread.
   HWND window = CreateMainWindow(instance);

@@ -7,6 +7,8 @@
 #include "capture/recording.h"
 #include "win32/system_dll.h"
 #include "shell/display_surface.h"
+#include "shell/window_dpi.h"
+#include "visual/frame.h"
 #include "visual/tick.h"
 
 UINT TickTimer = 0;
@@ -67,10 +69,30 @@ void OnCreate(HWND window) {
   MainWindow = window;
   StartCapture();  // returns only when recording runs
   CreateDisplaySurface();
+  SetSurfaceDpi(DpiOfWindow(window));
   Timer = LookUpTimer();
   TimerResolutionMs = RequestTimerResolution();
   if (Timer.setEvent && Timer.killEvent) {
     TickTimer = Timer.setEvent(TickPeriodMs, TickPeriodMs, RenderTick, 0, TIME_PERIODIC);
+  }
+}
+
+// The window has moved to a monitor of another scale, or the scale changed:
+// Windows suggests where the window goes; its client area is the new DPI's.
+void OnDpiChanged(HWND window, int dpi, const RECT& suggested) {
+  SetSurfaceDpi(dpi > DefaultDpi ? dpi : DefaultDpi);
+  const SIZE size = WindowSizeAt(WindowDpi);
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  SetWindowPos(window, nullptr, suggested.left, suggested.top, size.cx, size.cy, flags);
+  // Windows draws the frame at the new DPI, whose measures the size has.
+  // Where the frame stays at another (Wine keeps the system's), the client
+  // area decides.
+  RECT client;
+  GetClientRect(window, &client);
+  const int wider = ToWindowPixels(FrameWidth) - client.right;
+  const int taller = ToWindowPixels(FrameHeight) - client.bottom;
+  if (wider != 0 || taller != 0) {
+    SetWindowPos(window, nullptr, 0, 0, size.cx + wider, size.cy + taller, flags | SWP_NOMOVE);
   }
 }
 
@@ -105,6 +127,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_LBUTTONUP:
       NextDisplayMode();
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);

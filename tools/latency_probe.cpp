@@ -39,6 +39,7 @@
 
 #include "tools/picture.h"
 #include "tools/screen.h"
+#include "visual/views.h"
 
 namespace {
 constexpr int SampleRate = 44100;
@@ -166,17 +167,17 @@ class OnsetListener {
   std::vector<Onset> onsets_;
 };
 
-enum View { Waveform, Linear };
-const char* const ViewNames[] = {"waveform", "linear"};
+using View = int32_t;  // a display mode (visual/views.h): the waveform or the linear view
 
-constexpr int CentreRow = 127;
 constexpr int ToneColumn = 90;  // bin 46, the one nearest 1 kHz
-constexpr int ToneRow = 20;
 
+// A few pixels, read where the tone first shows: its bar in the linear view,
+// the four newest columns of the waveform.
 bool ShowsTone(HDC window, View view) {
-  if (view == Linear) return PixelAt(window, ToneColumn, ToneRow) == 0x00FF00;
+  auto green = [&](int column, int row) { return PixelAt(window, column, row) == 0x00FF00; };
+  if (view == LinearSpectrumMode) return ColumnShowsSound(view, ToneColumn, green);
   for (int column = PictureWidth - 4; column < PictureWidth; ++column) {
-    if (PixelAt(window, column, CentreRow) == 0) return true;
+    if (ColumnShowsSound(view, column, green)) return true;
   }
   return false;
 }
@@ -184,9 +185,9 @@ bool ShowsTone(HDC window, View view) {
 // In silence the waveform is a green centre line; the linear view lights the
 // bottom row only.
 bool ShowsSilenceOf(HDC window, View view) {
-  const uint32_t centre = PixelAt(window, PictureWidth / 2, CentreRow);
+  const uint32_t centre = PixelAt(window, PictureWidth / 2, WaveformCentreRow);
   const uint32_t bottom = PixelAt(window, PictureWidth / 2, 0);
-  return view == Waveform ? centre == 0x00FF00 : (bottom == 0x00FF00 && centre == 0);
+  return view == WaveformMode ? centre == 0x00FF00 : (bottom == 0x00FF00 && centre == 0);
 }
 
 struct Rise {
@@ -206,10 +207,9 @@ int Run(int onsetsPerView, int seconds) {
     std::puts("FAILED cannot record the default input");
     return 1;
   }
-  const auto waitStart = Clock::now();
-  while (!listener.Hearing() && MillisecondsSince(waitStart) < FirstBufferWaitMs) Pause(5);
   Picture picture;
-  if (!listener.Hearing() || !WaitForPicture(window, picture, FirstBufferWaitMs, Drawn)) {
+  if (!WaitUntil(FirstBufferWaitMs, [&] { return listener.Hearing(); }) ||
+      !WaitForPicture(window, picture, FirstBufferWaitMs, Drawn)) {
     std::puts("FAILED no sound recorded or no frame drawn");
     listener.Stop();
     return 1;
@@ -217,27 +217,27 @@ int Run(int onsetsPerView, int seconds) {
   HDC dc = GetDC(window);
   timeBeginPeriod(1);
 
-  View view = Linear;
+  View view = LinearSpectrumMode;  // as the program starts
   int64_t settledAt = 0;
   auto show = [&](View wanted) {
-    for (int i = 0; i < (wanted == Waveform ? 3 : 1); ++i) Click(window);  // linear -> band -> spectrogram -> waveform -> linear
+    for (int i = 0; i < (wanted - view + DisplayModeCount) % DisplayModeCount; ++i) Click(window);
     view = wanted;
     settledAt = Now() + Ticks(SettleAfterClickMs);
   };
-  show(Waveform);
+  show(WaveformMode);
   std::puts("ready");
   std::fflush(stdout);
 
   std::vector<Rise> rises;
   std::vector<Onset> pending;
-  int done[2] = {0, 0}, paired[2] = {0, 0}, viewMismatches = 0, unsettled = 0;
+  int done[DisplayModeCount] = {}, paired[DisplayModeCount] = {}, viewMismatches = 0, unsettled = 0;
   bool wasShown = true;
   int64_t quietFrom = 0;
   int64_t reads = 0;
   const int64_t startedAt = Now(), endAt = startedAt + Ticks(seconds * 1000.0);
   bool checkView = true;
 
-  while ((done[Waveform] < onsetsPerView || done[Linear] < onsetsPerView) && Now() < endAt) {
+  while ((done[WaveformMode] < onsetsPerView || done[LinearSpectrumMode] < onsetsPerView) && Now() < endAt) {
     if (!IsWindow(window)) {
       std::puts("FAILED the window went away");
       break;
@@ -283,8 +283,8 @@ int Run(int onsetsPerView, int seconds) {
         std::printf("unpaired %s %d\n", ViewNames[view], number);
       }
       std::fflush(stdout);
-      if (done[Waveform] >= onsetsPerView && done[Linear] >= onsetsPerView) break;
-      show(view == Waveform ? Linear : Waveform);
+      if (done[WaveformMode] >= onsetsPerView && done[LinearSpectrumMode] >= onsetsPerView) break;
+      show(view == WaveformMode ? LinearSpectrumMode : WaveformMode);
       checkView = true;
     }
     Sleep(1);
@@ -296,12 +296,13 @@ int Run(int onsetsPerView, int seconds) {
   timeEndPeriod(1);
   ReleaseDC(window, dc);
   listener.Stop();
-  std::printf("heard waveform=%d linear=%d paired waveform=%d linear=%d\n", done[Waveform], done[Linear],
-              paired[Waveform], paired[Linear]);
+  std::printf("heard %s=%d %s=%d paired %s=%d %s=%d\n", ViewNames[WaveformMode], done[WaveformMode],
+              ViewNames[LinearSpectrumMode], done[LinearSpectrumMode], ViewNames[WaveformMode], paired[WaveformMode],
+              ViewNames[LinearSpectrumMode], paired[LinearSpectrumMode]);
   std::printf("onsets_while_changing_view=%d rises_unexplained=%d view_mismatches=%d\n", unsettled, unexplained,
               viewMismatches);
   std::printf("pixel_polls_per_s=%.0f buffers=%d\n", reads * 1000 / elapsedMs, listener.Buffers());
-  const bool complete = done[Waveform] >= onsetsPerView && done[Linear] >= onsetsPerView;
+  const bool complete = done[WaveformMode] >= onsetsPerView && done[LinearSpectrumMode] >= onsetsPerView;
   if (!complete) std::puts("FAILED too few onsets heard in time");
   return complete && viewMismatches == 0 ? 0 : 1;
 }

@@ -37,15 +37,24 @@ positive_number() { [[ $1 =~ ^[1-9][0-9]*$ ]]; }
 # The path as Windows programs under Wine see it.
 windows_path() { local path; path=$(readlink -f "$1"); echo "Z:${path//\//\\}"; }
 
-# True once FILE has a line starting with LINE; false when PID ends without
-# writing it or SECONDS pass.
-wait_for_line() {  # FILE LINE PID SECONDS
-  for _ in $(seq $(($4 * 20))); do
-    grep -q "^$2" "$1" 2>/dev/null && return 0
-    kill -0 "$3" 2>/dev/null || break
+# Runs COMMAND every 50 ms until it succeeds; false once SECONDS have passed
+# and a last try still fails. The scripts' one poll-until.
+poll_until() {  # SECONDS COMMAND...
+  local deadline=$((${EPOCHREALTIME/./} + $1 * 1000000))
+  shift
+  until "$@"; do
+    [ "${EPOCHREALTIME/./}" -lt "$deadline" ] || { "$@"; return; }
     sleep 0.05
   done
-  grep -q "^$2" "$1" 2>/dev/null
+}
+
+# True once FILE has a line starting with LINE; false when PID ends without
+# writing it or SECONDS pass.
+has_line() { grep -q "^$2" "$1" 2>/dev/null; }
+has_line_or_ended() { has_line "$1" "$2" || ! kill -0 "$3" 2>/dev/null; }
+wait_for_line() {  # FILE LINE PID SECONDS
+  poll_until "$4" has_line_or_ended "$1" "$2" "$3" || true
+  has_line "$1" "$2"
 }
 
 # Sets `build`: KIVOTRA_BUILD_DIR, an existing windows build to measure, or

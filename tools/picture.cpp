@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 constexpr int LinearToneFirstColumn = 90;  // FFT bins 46 and 47 and their average
@@ -12,16 +13,95 @@ constexpr int BandWidth = 23;
 constexpr int BandCount = 28;
 }  // namespace
 
+namespace {
+// Where window pixel i lies over the frame's pixels, `frame` of them shown
+// over `window` pixels: in frame pixel `first`, with the share `nextShare` of
+// its area in the next one (0: wholly inside `first`).
+struct Span {
+  int first;
+  double nextShare;
+};
+
+std::vector<Span> Spans(int window, int frame) {
+  std::vector<Span> spans(window);
+  for (int i = 0; i < window; ++i) {
+    const int first = i * frame / window;
+    const int over = (i + 1) * frame - (first + 1) * window;  // in 1/window of a frame pixel
+    spans[i] = {first, over > 0 ? double(over) / frame : 0.0};
+  }
+  return spans;
+}
+
+uint32_t NearestOfThree(uint32_t pixel) {
+  const int red = pixel >> 16 & 0xFF, green = pixel >> 8 & 0xFF, blue = pixel & 0xFF;
+  if (green < 128) return 0;
+  return red + blue >= 255 ? 0xFFFFFF : 0x00FF00;
+}
+
+// Between 100 and 200 %: every frame pixel's colour as its inside pixels
+// show it, then each edge pixel against the mix of those by area.
+template <typename PixelAt>
+int CountUnsharp(const std::vector<Span>& columns, const std::vector<Span>& rows, PixelAt at) {
+  constexpr int64_t Unknown = -1, Covered = -2;  // no inside pixel; the prompt over it
+  std::vector<int64_t> colour(PictureWidth * PictureHeight, Unknown);
+  int unsharp = 0;
+  for (std::size_t y = 0; y < rows.size(); ++y) {
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+      if (rows[y].nextShare > 0 || columns[x].nextShare > 0) continue;
+      int64_t& known = colour[rows[y].first * PictureWidth + columns[x].first];
+      const uint32_t pixel = at(int(x), int(y));
+      if (pixel == 0xFFFFFF) {
+        known = Covered;
+      } else if (known == Unknown) {
+        known = pixel;
+      } else if (known >= 0 && known != pixel) {
+        ++unsharp;
+      }
+    }
+  }
+  for (std::size_t y = 0; y < rows.size(); ++y) {
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+      const uint32_t pixel = at(int(x), int(y));
+      if ((rows[y].nextShare == 0 && columns[x].nextShare == 0) || pixel == 0xFFFFFF) continue;
+      double expected[3] = {};
+      bool judged = true;
+      for (int dy = 0; dy < 2; ++dy) {
+        for (int dx = 0; dx < 2; ++dx) {
+          const double share = (dy ? rows[y].nextShare : 1 - rows[y].nextShare) *
+                               (dx ? columns[x].nextShare : 1 - columns[x].nextShare);
+          if (share == 0) continue;
+          const int64_t known = colour[(rows[y].first + dy) * PictureWidth + columns[x].first + dx];
+          judged = judged && known >= 0;
+          for (int c = 0; c < 3; ++c) expected[c] += share * (known >> (16 - 8 * c) & 0xFF);
+        }
+      }
+      for (int c = 0; c < 3 && judged; ++c) {
+        if (std::abs(int(pixel >> (16 - 8 * c) & 0xFF) - expected[c]) > 3) {
+          ++unsharp;
+          break;
+        }
+      }
+    }
+  }
+  return unsharp;
+}
+}  // namespace
+
 void FromWindowPixels(const uint32_t* window, int width, int height, Picture& picture) {
   picture.windowWidth = width;
   picture.windowHeight = height;
   picture.blendedPixels = 0;
+  picture.unsharpPixels = 0;
   picture.inkLeft = picture.inkTop = picture.inkRight = picture.inkBottom = -1;
   auto at = [&](int x, int fromTop) { return window[(height - 1 - fromTop) * width + x] & 0xFFFFFF; };
+  const bool sharp = width > PictureWidth && width < 2 * PictureWidth;
+  const std::vector<Span> columns = Spans(width, PictureWidth), rows = Spans(height, PictureHeight);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const uint32_t pixel = at(x, y);
       if (pixel == 0 || pixel == 0x00FF00) continue;
+      // The sharp scaling's mixes on the edges are neither blends nor ink.
+      if (pixel != 0xFFFFFF && sharp && (columns[x].nextShare > 0 || rows[y].nextShare > 0)) continue;
       picture.blendedPixels += pixel != 0xFFFFFF;
       if (picture.inkTop < 0) {
         picture.inkTop = y;
@@ -32,13 +112,15 @@ void FromWindowPixels(const uint32_t* window, int width, int height, Picture& pi
       picture.inkBottom = y;
     }
   }
+  if (sharp) picture.unsharpPixels = CountUnsharp(columns, rows, at);
   const int scale = width / PictureWidth;
   picture.unevenBlocks = 0;
   for (int row = 0; row < PictureHeight; ++row) {
     const int top = PictureHeight - 1 - row;
     for (int column = 0; column < PictureWidth; ++column) {
-      picture.pixels[row * PictureWidth + column] =
+      const uint32_t middle =
           at((2 * column + 1) * width / (2 * PictureWidth), (2 * top + 1) * height / (2 * PictureHeight));
+      picture.pixels[row * PictureWidth + column] = sharp ? NearestOfThree(middle) : middle;
       if (scale < 2 || width != scale * PictureWidth || height != scale * PictureHeight) continue;
       bool even = true;
       bool white = false;
@@ -70,6 +152,13 @@ int PromptPixels(const Picture& picture) {
   int count = 0;
   for (uint32_t pixel : picture.pixels) count += pixel == 0xFFFFFF;
   return count;
+}
+
+bool ShowsSound(const Picture& picture, int mode) {
+  for (int column = 0; column < PictureWidth; ++column) {
+    if (ColumnShowsSound(mode, column, [&](int c, int row) { return picture.IsGreen(c, row); })) return true;
+  }
+  return false;
 }
 
 LinearMeasure MeasureLinear(const Picture& picture) {
@@ -215,8 +304,8 @@ std::string Describe(const Picture& picture) {
     }
   }
   char text[200];
-  std::snprintf(text, sizeof text, "green=%d black=%d other=%d prompt=%d window=%dx%d blended=%d uneven_blocks=%d",
+  std::snprintf(text, sizeof text, "green=%d black=%d other=%d prompt=%d window=%dx%d blended=%d uneven_blocks=%d unsharp=%d",
                 green, black, other, PromptPixels(picture), picture.windowWidth, picture.windowHeight,
-                picture.blendedPixels, picture.unevenBlocks);
+                picture.blendedPixels, picture.unevenBlocks, picture.unsharpPixels);
   return text;
 }

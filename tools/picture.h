@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "visual/views.h"
+
 constexpr int PictureWidth = 736;
 constexpr int PictureHeight = 255;
 
@@ -17,8 +19,14 @@ struct Picture {
   // `pixels` holds one in the middle of each frame pixel's place.
   int windowWidth = PictureWidth;
   int windowHeight = PictureHeight;
-  int blendedPixels = 0;  // neither black, green nor white
+  // Neither black, green nor white; between 100 and 200 % only those wholly
+  // inside one frame pixel (the edges between frame pixels mix their colours).
+  int blendedPixels = 0;
   int unevenBlocks = 0;   // at a whole scale: frame pixels not shown in one colour, those with white aside
+  // Between 100 and 200 %: window pixels inside one frame pixel that differ
+  // from the others inside it, and edge pixels not the mix, by area, of the
+  // frame pixels they cover (where those show inside pixels); white aside.
+  int unsharpPixels = 0;
   // Around what is neither black nor green (the prompt), in window pixels
   // from the top left; -1 when there is none.
   int inkLeft = -1, inkTop = -1, inkRight = -1, inkBottom = -1;
@@ -29,7 +37,9 @@ struct Picture {
 };
 
 // Fills `picture` from the client area's pixels, `width` x `height` in the
-// same order, shrunk to the frame's size by nearest neighbour.
+// same order, shrunk to the frame's size by nearest neighbour (between 100
+// and 200 % the window pixel under each frame pixel's middle, which is mostly
+// that frame pixel, taken as the nearest of black, green and white).
 void FromWindowPixels(const uint32_t* window, int width, int height, Picture& picture);
 
 // Highest green row of a column, counted from the bottom; -1 when none is lit.
@@ -39,6 +49,24 @@ int GreenCount(const Picture& picture, int column);
 // White pixels: only the prompt is drawn in white (the window's own
 // background, seen before the first frame, is grey).
 int PromptPixels(const Picture& picture);
+
+// Sound on screen: the one rule by which the driver, scripts/run (through
+// the driver), the soak sampler and the latency probe tell it from silence.
+// Silence lights one row of each column: row 0 under the bars, the centre row
+// under the waveform. A column shows sound when its bar reaches SoundRow, or
+// when the trace has left the centre row there. The spectrogram lights every
+// row of each column it draws, sound or not: it never shows sound this way.
+// `green(column, row)` reads one pixel, so that a probe can look at a few.
+constexpr int SoundRow = 20;  // a bar that tall is sound, not noise
+constexpr int WaveformCentreRow = 127;
+template <typename Green>
+bool ColumnShowsSound(int mode, int column, Green green) {
+  if (mode == WaveformMode) return !green(column, WaveformCentreRow);
+  if (mode == SpectrogramMode) return false;
+  return green(column, SoundRow);
+}
+// Some column shows sound.
+bool ShowsSound(const Picture& picture, int mode);
 
 // The measures each view is judged by.
 struct LinearMeasure {

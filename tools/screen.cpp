@@ -56,16 +56,16 @@ std::vector<HWND> ProgramWindows() {
 }
 
 HWND WaitForWindow(int timeoutMs, DWORD processId) {
-  const auto start = Clock::now();
-  do {
+  HWND found = nullptr;
+  WaitUntil(timeoutMs, [&] {
     for (HWND window : ProgramWindows()) {
       DWORD owner = 0;
       GetWindowThreadProcessId(window, &owner);
-      if ((processId == 0 || owner == processId) && IsWindowVisible(window)) return window;
+      if ((processId == 0 || owner == processId) && IsWindowVisible(window)) found = window;
     }
-    Pause(2);
-  } while (MillisecondsSince(start) < timeoutMs);
-  return nullptr;
+    return found != nullptr;
+  });
+  return found;
 }
 
 bool Grab(HWND window, Picture& picture) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/polling.h"
 #include "tools/picture.h"
 
 using Clock = std::chrono::steady_clock;
@@ -18,6 +19,12 @@ constexpr int WindowWaitMs = 10000;  // a cold Wine start of the program
 
 std::string Utf8(const std::wstring& text);
 int MillisecondsSince(Clock::time_point start);
+// Polls `ready` until it holds, or false once `timeoutMs` have passed (the
+// tests' poll-until, tests/support/polling.h).
+template <typename Ready>
+bool WaitUntil(int timeoutMs, Ready ready) {
+  return Eventually(ready, std::chrono::milliseconds(timeoutMs));
+}
 void Pause(int milliseconds);
 std::wstring ClassOf(HWND window);
 std::wstring TextOf(HWND window);
@@ -46,12 +53,7 @@ uint32_t PixelAt(HDC windowDC, int column, int row);
 // picture stays in `picture` either way.
 template <typename Predicate>
 bool WaitForPicture(HWND window, Picture& picture, int timeoutMs, Predicate passes) {
-  const auto start = Clock::now();
-  do {
-    if (Grab(window, picture) && passes(picture)) return true;
-    Pause(3);
-  } while (MillisecondsSince(start) < timeoutMs);
-  return false;
+  return WaitUntil(timeoutMs, [&] { return Grab(window, picture) && passes(picture); });
 }
 
 // A frame of the program's own: before the first tick the window shows its

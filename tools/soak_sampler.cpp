@@ -15,29 +15,12 @@
 
 #include "tools/picture.h"
 #include "tools/screen.h"
+#include "visual/views.h"
 
 namespace {
 constexpr int SoakClickMs = 3000;
 constexpr int SoakSampleMs = 10000;
 constexpr int RecoveryGiveUpMs = 15000;
-constexpr int SpectrogramView = 2;
-const char* const ViewNames[] = {"linear", "band", "spectrogram", "waveform"};
-
-// Sound on screen, in every view but the spectrogram (which lights every row
-// it draws, sound or not): silence lights a single row, the bars' row 0 or
-// the waveform's centre row.
-bool ShowsSound(const Picture& picture) {
-  int litRows = 0;
-  for (int row = 0; row < PictureHeight; ++row) {
-    for (int column = 0; column < PictureWidth; ++column) {
-      if (picture.IsGreen(column, row)) {
-        ++litRows;
-        break;
-      }
-    }
-  }
-  return litRows >= 3;
-}
 
 // A process with a window always holds GDI and USER objects, so 0 means the
 // system does not say (Wine's GetGuiResources is a stub that returns 0).
@@ -80,7 +63,7 @@ int SoakCommand(const std::wstring& markers, int seconds) {
     Print("FAILED no window of class \"Kivotra\" or no access to its process");
     return 1;
   }
-  int view = 0;  // the program starts in the linear view
+  int view = 0;  // the program starts in the first view
   int clicks = 0;
   auto nextView = [&](bool wait) {
     // Sent rather than posted when the next picture must be of the new view.
@@ -90,7 +73,7 @@ int SoakCommand(const std::wstring& markers, int seconds) {
       Click(window);
     }
     ++clicks;
-    view = (view + 1) % 4;
+    view = (view + 1) % DisplayModeCount;
   };
   // Between DIR\lost-N and DIR\restored-N the server is away; the recovery is
   // timed from restored-N to the first picture with sound after a silent one
@@ -122,7 +105,7 @@ int SoakCommand(const std::wstring& markers, int seconds) {
     if (audio == Audio::Playing && marker(L"lost")) {
       audio = Audio::Away;
       silenceSeen = false;
-      if (view == SpectrogramView) nextView(true);
+      if (view == SpectrogramMode) nextView(true);
     }
     if (audio == Audio::Away && marker(L"restored")) {
       audio = Audio::Returned;
@@ -137,7 +120,7 @@ int SoakCommand(const std::wstring& markers, int seconds) {
       Pause(20);
       continue;
     }
-    const bool sound = Grab(window, picture) && ShowsSound(picture);
+    const bool sound = Grab(window, picture) && ShowsSound(picture, view);
     if (!sound) silenceSeen = true;
     if (audio == Audio::Returned) {
       const int waited = MillisecondsSince(returnedAt);

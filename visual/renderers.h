@@ -1,6 +1,7 @@
-// The four views. Each writes palette indices straight into FrameBits, which
-// must point at a whole frame. Magnitudes come from outside the program: NaN
-// and negative values draw as silence, infinity and huge values as full scale.
+// The renderers of the views (visual/views.h). Each writes palette indices
+// straight into FrameBits, which must point at a whole frame. Magnitudes come
+// from outside the program: NaN and negative values draw as silence, infinity
+// and huge values as full scale.
 #pragma once
 
 #include <cstdint>

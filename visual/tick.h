@@ -5,15 +5,9 @@
 #include <cstdint>
 #include <mutex>
 
-enum : int32_t {
-  LinearSpectrumMode = 0,
-  BandSpectrumMode = 1,
-  SpectrogramMode = 2,
-  WaveformMode = 3,
-  DisplayModeCount = 4,
-};
+#include "visual/views.h"
 
-extern int32_t DisplayMode;   // 0..3, the view drawn by the next tick
+extern int32_t DisplayMode;   // the view drawn by the next tick (visual/views.h)
 extern int32_t ScrollColumn;  // 0..735, the spectrogram's next data column
 extern uint32_t QuietTicks;   // consecutive ticks whose input level was quiet
 
@@ -42,8 +36,8 @@ using TimerWord = unsigned long;
 void TIMER_CALLBACK RenderTick(unsigned int timerId, unsigned int message, TimerWord user, TimerWord reserved1,
                                TimerWord reserved2);
 
-// Steps to the next view (0 -> 1 -> 2 -> 3 -> 0), restarts the spectrogram at
-// the left edge when entering it, and clears the frame.
+// Steps to the next view (from the last round to the first), restarts the
+// spectrogram at the left edge when entering it, and clears the frame.
 void NextDisplayMode();
 
 // Waits until no tick is running and makes every later tick return at once

@@ -1,9 +1,35 @@
 #include "tests/support/capture_double.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 FakeCaptureLibrary FakeCapture;
+
+namespace {
+// The program calls from its GUI thread and its tick's thread at once.
+std::mutex CallsLock;
+
+// A data call's start, held and logged; its end logged however it answers.
+struct DataCall {
+  const char* end;
+  DataCall(const char* name, const char* end, std::vector<int64_t> numbers) : end(end) {
+    RecordCall(name, std::move(numbers));
+    if (FakeCapture.hold_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(FakeCapture.hold_ms));
+  }
+  ~DataCall() {
+    if (FakeCapture.hold_ms > 0) RecordCall(end);
+  }
+};
+
+template <typename Result>
+Result Answer(Result result) {
+  FakeCapture.succeeded = result != 0;
+  return result;
+}
+}  // namespace
 
 void ResetFakeCapture() {
   FakeCapture = FakeCaptureLibrary();
@@ -24,17 +50,27 @@ const RecordedCall* FakeCaptureLibrary::Find(const std::string& name) const {
 }
 
 RecordedCall& RecordCall(const char* name, std::vector<int64_t> numbers) {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  std::lock_guard<std::mutex> lock(CallsLock);
   FakeCapture.calls.emplace_back();
-  FakeCapture.calls.back().name = name;
-  FakeCapture.calls.back().numbers = std::move(numbers);
-  return FakeCapture.calls.back();
+  RecordedCall& call = FakeCapture.calls.back();
+  call.name = name;
+  call.nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+  call.numbers = std::move(numbers);
+  return call;
 }
 
 extern "C" {
 
+uint32_t CAPTURE_API BASS_GetVersion(void) {
+  RecordCall("GetVersion");
+  return FakeCapture.forward ? FakeCapture.forward().getVersion() : FakeCapture.version;
+}
+
 int32_t CAPTURE_API BASS_RecordInit(int32_t device) {
   RecordCall("RecordInit", {device});
-  return FakeCapture.init_result;
+  if (FakeCapture.forward) return FakeCapture.forward().recordInit(device);
+  return Answer(FakeCapture.init_result);
 }
 
 uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uint32_t flags,
@@ -42,11 +78,13 @@ uint32_t CAPTURE_API BASS_RecordStart(uint32_t frequency, uint32_t channels, uin
   RecordedCall& call = RecordCall("RecordStart", {frequency, channels, flags});
   call.proc = proc;
   call.user = user;
-  return FakeCapture.start_result;
+  if (FakeCapture.forward) return FakeCapture.forward().recordStart(frequency, channels, flags, proc, user);
+  return Answer(FakeCapture.start_result);
 }
 
 uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t length) {
-  RecordCall("ChannelGetData", {handle, length});
+  DataCall logged("ChannelGetData", "ChannelGetData-end", {handle, length});
+  if (FakeCapture.forward) return FakeCapture.forward().getData(handle, buffer, length);
   const bool fft = length == BASS_DATA_FFT2048;
   const void* source = fft ? static_cast<const void*>(FakeCapture.bins) : FakeCapture.samples.data();
   uint32_t bytes = fft ? sizeof FakeCapture.bins : std::min<uint32_t>(length, FakeCapture.samples.size() * 2);
@@ -56,18 +94,19 @@ uint32_t CAPTURE_API BASS_ChannelGetData(uint32_t handle, void* buffer, uint32_t
 }
 
 uint32_t CAPTURE_API BASS_ChannelGetLevel(uint32_t handle) {
-  RecordCall("ChannelGetLevel", {handle});
-  return FakeCapture.level;
+  DataCall logged("ChannelGetLevel", "ChannelGetLevel-end", {handle});
+  return FakeCapture.forward ? FakeCapture.forward().getLevel(handle) : FakeCapture.level;
 }
 
 int32_t CAPTURE_API BASS_ErrorGetCode(void) {
   RecordCall("ErrorGetCode");
-  return FakeCapture.error_code;
+  if (FakeCapture.forward) return FakeCapture.forward().errorGetCode();
+  return FakeCapture.succeeded ? 0 : FakeCapture.error_code;
 }
 
 int32_t CAPTURE_API BASS_RecordFree(void) {
   RecordCall("RecordFree");
-  return 1;
+  return FakeCapture.forward ? FakeCapture.forward().recordFree() : 1;
 }
 
 }  // extern "C"

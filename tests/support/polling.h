@@ -1,5 +1,7 @@
-// Waiting on another thread's work by polling, with a bound generous enough
-// for a loaded machine instead of a fixed sleep.
+// Waiting on another thread's or process's work by polling, with a bound
+// generous enough for a loaded machine instead of a fixed sleep. The one
+// poll-until of the tests and of the tools that watch the program
+// (tools/screen.h).
 #pragma once
 
 #include <chrono>

@@ -42,14 +42,16 @@ TEST_F(Tick, StartsInTheLinearViewAndRequestsFftDataThenTheLevel) {
   EXPECT_EQ(FakeWindow.window[159 * FrameWidth], 160);
 }
 
+// The modes by their numbers, which clicks step through: 1 bands, 2 the
+// spectrogram, 3 the waveform.
 TEST_F(Tick, EachModeDrawsItsOwnView) {
   FakeCapture.bins[1] = 0.25f;
-  DisplayMode = BandSpectrumMode;
+  DisplayMode = 1;
   RunTick();
   EXPECT_EQ(Column(0), Bar(209));
   EXPECT_EQ(Column(23), Bar(0));
 
-  DisplayMode = SpectrogramMode;
+  DisplayMode = 2;
   ClearFrame();
   RunTick();
   EXPECT_EQ(Pixel(0, 0), 255);
@@ -59,7 +61,7 @@ TEST_F(Tick, EachModeDrawsItsOwnView) {
 }
 
 TEST_F(Tick, WaveformClearsTheFrameAndRequests736Samples) {
-  DisplayMode = WaveformMode;
+  DisplayMode = 3;
   FakeCapture.samples.assign(736, 0);
   FakeCapture.samples[0] = 32767;
   EXPECT_EQ(TickCalls(), TickWithoutPrompt);  // over a dirty frame

@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-constexpr int ToneMinimumTop = 20;    // rows: a tone, not noise
-
 int Failures = 0;
 
 int CaseDpi() {
@@ -11,10 +9,7 @@ int CaseDpi() {
   return dpi != nullptr ? std::atoi(dpi) : 96;
 }
 
-int WindowPixels(int frameLength) {
-  const int dpi = CaseDpi() >= 192 ? CaseDpi() : 96;
-  return (frameLength * dpi + 48) / 96;
-}
+int WindowPixels(int frameLength, int dpi) { return (frameLength * dpi + 48) / 96; }
 
 void Check(bool condition, const char* what) {
   Print("%s %s", condition ? "ok" : "FAILED", what);
@@ -69,15 +64,22 @@ void Program::CloseAndCheck() {
   Check(status == 0, "WM_CLOSE ends the program promptly with status 0");
 }
 
+int ModeNamed(const std::wstring& name) {
+  for (int mode = 0; mode < DisplayModeCount; ++mode) {
+    if (Utf8(name) == ViewNames[mode]) return mode;
+  }
+  return -1;
+}
+
 bool LinearShowsTone(const Picture& picture) {
   const LinearMeasure measure = MeasureLinear(picture);
-  return measure.tallestColumn >= 90 && measure.tallestColumn <= 92 && measure.tallestTop >= ToneMinimumTop &&
+  return ShowsSound(picture, LinearSpectrumMode) && measure.tallestColumn >= 90 && measure.tallestColumn <= 92 &&
          measure.highestOutside < measure.tallestTop;
 }
 
 bool BandsShowTone(const Picture& picture) {
   const BandMeasure measure = MeasureBands(picture);
-  return measure.tallestBand == 15 && measure.tops[15] >= ToneMinimumTop && measure.gapsBlack &&
+  return ShowsSound(picture, BandSpectrumMode) && measure.tallestBand == 15 && measure.gapsBlack &&
          measure.barsUniform;
 }
 

@@ -9,6 +9,7 @@
 
 #include "tools/picture.h"
 #include "tools/screen.h"
+#include "visual/views.h"
 
 constexpr int FirstSoundMs = 5000;    // the idle null sink takes up to ~3 s to deliver
 constexpr int ExitWaitMs = 5000;
@@ -17,9 +18,9 @@ constexpr double SampleRate = 44100;
 constexpr double TonePeriodColumns = SampleRate / ToneFrequency;  // 44.1 samples a period
 
 // The system's DPI as the case set it (KIVOTRA_E2E_DPI, else 96), and a
-// length of the frame in window pixels there: scaled from 200 % up.
+// length of the frame in window pixels at a DPI, by default that one.
 int CaseDpi();
-int WindowPixels(int frameLength);
+int WindowPixels(int frameLength, int dpi = CaseDpi());
 
 // Checks failed so far; a command exits 0 only when there were none.
 extern int Failures;
@@ -46,6 +47,9 @@ struct Program {
   void CloseAndCheck();
 };
 
+// The display mode of the view of that name (visual/views.h); -1 when none.
+int ModeNamed(const std::wstring& name);
+
 // What each view shows of a 1 kHz tone.
 bool LinearShowsTone(const Picture& picture);
 bool BandsShowTone(const Picture& picture);
@@ -63,10 +67,13 @@ int SecondStartCommand(const std::wstring& exe);
 int ExpectBoxCommand(const std::wstring& exe, const std::wstring& caption, const std::wstring& text,
                      const std::wstring& ownership);
 // What the window draws (view_commands.cpp).
+int ViewsCommand();
 int ViewCommand(const std::wstring& exe, const std::wstring& view, const std::wstring& bitmap);
 int CycleCommand(const std::wstring& exe);
 int BlackFrameCommand(const std::wstring& exe);
 int QuietPromptCommand(const std::wstring& exe);
+int DpiChangeCommand(const std::wstring& exe);
+int SaveSoundCommand(HWND window, const std::wstring& view, int seconds, const std::wstring& bitmap);
 // Closing, and the input going away and coming back (lifetime_commands.cpp).
 int ClosePromptlyCommand(const std::wstring& exe);
 int CyclesCommand(const std::wstring& exe, int count);

@@ -11,12 +11,7 @@ constexpr int MarkerWaitMs = 20000;   // for the script's next step
 // The script that takes the device away and brings it back says when through
 // marker files in a folder that the driver polls.
 bool WaitForMarker(const std::wstring& path, int timeoutMs) {
-  const auto start = Clock::now();
-  while (!Exists(path)) {
-    if (MillisecondsSince(start) >= timeoutMs) return false;
-    Pause(2);
-  }
-  return true;
+  return WaitUntil(timeoutMs, [&] { return Exists(path); });
 }
 
 // Silence in the linear view: every bar at height 0, which lights row 0 alone.

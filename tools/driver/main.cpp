@@ -3,16 +3,21 @@
 // pixels off the screen, clicks, closes it and reads its exit status.
 //
 //   driver window EXE               class, title, style, size, position, 32-bit
-//   driver view EXE VIEW [BMP]      the tone as VIEW (linear, band, spectrogram, waveform) draws it
-//   driver cycle EXE                clicks step 0 -> 1 -> 2 -> 3 -> 0
+//   driver views                    the views' names, one a line, in the order clicks step through them
+//   driver view EXE VIEW [BMP]      the tone as VIEW (one of those names) draws it
+//   driver cycle EXE                clicks step through the views in that order and round again
 //   driver black-frames EXE         each change of view starts from a black frame
 //   driver quiet-prompt EXE         the prompt comes with silence, goes with sound
+//   driver dpi-change EXE           in silence at 96 dpi, WM_DPICHANGED to 192, 144 and back to 96
 //   driver second-start EXE         a second copy hands over to the first
 //   driver expect-box EXE CAPTION TEXT owned|unowned
 //   driver close-promptly EXE       minimised and restored, then WM_CLOSE ends the program with status 0
 //   driver cycles EXE N             N open-draw-close cycles
 //   driver device-loss EXE DIR      the input goes and comes back; DIR gets the script's markers
 //   driver wait-window | click | save BMP | close    for scripts: one step each
+//   driver save-sound VIEW SECONDS BMP    waits that long at most for the window to show sound as
+//                                   VIEW does (the spectrogram: drawn over half its width),
+//                                   then saves it; exits 1 when it did not
 //
 // Prints what it sees, one fact per line; exits 0 when every check held.
 #include <windows.h>
@@ -35,11 +40,13 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argv[1];
   auto arg = [&](int i) { return i < argc ? std::wstring(argv[i]) : std::wstring(); };
 
+  if (command == L"views" && argc == 2) return ViewsCommand();
   if (command == L"window" && argc == 3) return WindowCommand(arg(2));
   if (command == L"view" && argc >= 4) return ViewCommand(arg(2), arg(3), arg(4));
   if (command == L"cycle" && argc == 3) return CycleCommand(arg(2));
   if (command == L"black-frames" && argc == 3) return BlackFrameCommand(arg(2));
   if (command == L"quiet-prompt" && argc == 3) return QuietPromptCommand(arg(2));
+  if (command == L"dpi-change" && argc == 3) return DpiChangeCommand(arg(2));
   if (command == L"second-start" && argc == 3) return SecondStartCommand(arg(2));
   if (command == L"expect-box" && argc == 6) return ExpectBoxCommand(arg(2), arg(3), arg(4), arg(5));
   if (command == L"close-promptly" && argc == 3) return ClosePromptlyCommand(arg(2));
@@ -63,11 +70,10 @@ int wmain(int argc, wchar_t** argv) {
     Print("%s", Describe(picture).c_str());
     return 0;
   }
+  if (command == L"save-sound" && argc == 5) return SaveSoundCommand(window, arg(2), _wtoi(argv[3]), arg(4));
   if (command == L"close") {
     PostMessageW(window, WM_CLOSE, 0, 0);
-    const auto start = Clock::now();
-    while (IsWindow(window) && MillisecondsSince(start) < ExitWaitMs) Pause(5);
-    return IsWindow(window) ? 1 : 0;
+    return WaitUntil(ExitWaitMs, [&] { return !IsWindow(window); }) ? 0 : 1;
   }
   return Usage();
 }

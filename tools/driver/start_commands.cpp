@@ -105,7 +105,7 @@ int WindowCommand(const std::wstring& exe) {
   Print("client=%ldx%ld expected=%dx%d", client.right - client.left, client.bottom - client.top, clientWidth,
         clientHeight);
   Check(client.right == clientWidth && client.bottom == clientHeight,
-        "client area is 736 x 255, from 200 % up times the scale");
+        "client area is 736 x 255, above 100 % times the scale");
 
   const int width = 2 * GetSystemMetrics(SM_CXDLGFRAME) + clientWidth;
   const int height = 2 * GetSystemMetrics(SM_CYDLGFRAME) + clientHeight + GetSystemMetrics(SM_CYCAPTION);
@@ -162,11 +162,10 @@ int SecondStartCommand(const std::wstring& exe) {
   long status = -1;
   {
     Program second(exe);
-    const auto start = Clock::now();
-    while (MillisecondsSince(start) < WindowWaitMs && (status = second.Exit(0)) == -1) {
+    WaitUntil(WindowWaitMs, [&] {
       mostWindows = std::max(mostWindows, ProgramWindows().size());
-      Pause(2);
-    }
+      return (status = second.Exit(0)) != -1;
+    });
   }
   Print("second_exit_status=%ld most_windows=%zu iconic=%d foreground=%d", status, mostWindows, IsIconic(window),
         GetForegroundWindow() == window);
@@ -187,11 +186,10 @@ int ExpectBoxCommand(const std::wstring& exe, const std::wstring& caption, const
                      const std::wstring& ownership) {
   Program program(exe);
   HWND box = nullptr;
-  const auto start = Clock::now();
-  while (box == nullptr && MillisecondsSince(start) < WindowWaitMs && program.Exit(0) == -1) {
+  WaitUntil(WindowWaitMs, [&] {
     box = FindMessageBox(program.process.dwProcessId);
-    Pause(5);
-  }
+    return box != nullptr || program.Exit(0) != -1;
+  });
   Check(box != nullptr, "a message box appears");
   if (box == nullptr) return 1;
   Pause(100);  // let the box finish laying itself out
