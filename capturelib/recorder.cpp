@@ -47,6 +47,11 @@ constexpr milliseconds OpenWait{10000};
 constexpr milliseconds OldThreadWait{500};
 thread_local bool InsideProc = false;
 
+// An open failing for one of these may work a moment later.
+bool MayPass(CaptureError failure) {
+  return failure == CaptureNoDevice || failure == CaptureDeviceBusy || failure == CaptureDriverError;
+}
+
 enum class Request { None, Start, Quit };
 struct Session {  // what a start asks the thread to record, at Recorder::frequency
   uint32_t handle = 0;
@@ -112,12 +117,10 @@ struct Recorder {
 class RecordingThread final : BlockSink {  // the thread's own state, on its stack
  public:
   RecordingThread(Recorder& recorder, RecordingBackend& backend, const RecorderTiming& timing)
-      : recorder_(recorder), backend_(backend), timing_(timing) {}
+      : recorder_(recorder), backend_(backend), timing_(timing), allowance_(timing.first_block_allowance) {}
 
   // The probe's failure, unanswered; else CaptureOk once quit.
   CaptureError Run() {
-    InsideProc = true;  // the callback is all that runs on this thread besides us
-    backend_.OnThreadStart();
     const CaptureError probed = backend_.Probe();
     if (probed != CaptureOk) return probed;
     recorder_.Reply(CaptureOk);
@@ -156,10 +159,15 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
     const CaptureError opened = backend_.Open(RecordFormat{recorder_.frequency.load(std::memory_order_relaxed)});
     const auto now = Clock::now();
     state_ = opened == CaptureOk ? State::Recording : on_failure;
-    if (opened == CaptureOk) recorder_.ring.MarkSilence();  // nothing of an earlier recording
     reopen_at_ = now + timing_.reopen_interval;
     silence_at_ = Clock::time_point::max();  // nothing recorded yet to fall silent
-    lost_at_ = now + timing_.first_block_allowance;
+    if (opened == CaptureOk) {
+      recorder_.ring.MarkSilence();  // nothing of an earlier recording
+      // A slow device is waited for longer at each open, not reopened at the
+      // same pace for ever; its first block sets the allowance back.
+      lost_at_ = now + allowance_;
+      allowance_ = std::min(2 * allowance_, timing_.first_block_allowance_limit);
+    }
     return opened;
   }
 
@@ -184,6 +192,7 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
     const auto now = Clock::now();
     silence_at_ = now + timing_.silence_after;
     lost_at_ = now + timing_.stall_after;
+    allowance_ = timing_.first_block_allowance;
     if (session_.proc == nullptr) return true;
     const bool keep = session_.proc(session_.handle, samples, static_cast<uint32_t>(count * sizeof(int16_t)),
                                     session_.user) != 0;
@@ -197,11 +206,14 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
   State state_ = State::Idle;
   Session session_;
   Clock::time_point silence_at_, lost_at_, reopen_at_;
+  milliseconds allowance_;  // for the next open's first block
 };
 
 // Open allocates. A failure stops the recording, not the process: the call
 // waiting for it learns why, and a recording reads silent until freed.
 void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> backend, RecorderTiming timing) {
+  InsideProc = true;  // the callback is all that runs on this thread besides us
+  backend->OnThreadStart();
   CaptureError failure = CaptureOk;
   try {
     failure = RecordingThread(recorder, *backend, timing).Run();
@@ -215,6 +227,7 @@ void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> b
     recorder.Reply(failure);
     recorder.AnswerUntilQuit();
   }
+  backend->OnThreadEnd();
   backend.reset();  // outside the lock: a close may hang, a free may not
   std::lock_guard<std::mutex> lock(recorder.control_lock);
   recorder.thread_running = false;
@@ -281,15 +294,22 @@ CaptureError StartRecording(uint32_t frequency, uint32_t channels, uint32_t flag
   const bool recordable = channels == 1 && flags == 0 && frequency >= LowestFrequency && frequency <= HighestFrequency;
   if (!recordable) return CaptureFormatUnsupported;
   handle = ++recorder.last_handle;
-  {
-    std::lock_guard<std::mutex> lock(recorder.control_lock);
-    recorder.requested = Session{handle, proc, user};
-    // Not recording, so no level call reads it meanwhile.
-    recorder.frequency.store(frequency, std::memory_order_relaxed);
-    recorder.Post(Request::Start);
+  // A device in the middle of a switch (a Bluetooth headset changing profile)
+  // can refuse an open for a moment: a start gives it a little while.
+  const auto give_up = Clock::now() + recorder.timing.start_retries_for;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(recorder.control_lock);
+      recorder.requested = Session{handle, proc, user};
+      // Not recording, so no level call reads it meanwhile.
+      recorder.frequency.store(frequency, std::memory_order_relaxed);
+      recorder.Post(Request::Start);
+    }
+    const CaptureError started = recorder.AwaitReply();
+    if (started == CaptureOk) break;
+    if (!MayPass(started) || !recorder.thread.joinable() || Clock::now() >= give_up) return started;
+    std::this_thread::sleep_for(recorder.timing.reopen_interval);
   }
-  const CaptureError started = recorder.AwaitReply();
-  if (started != CaptureOk) return started;
   recorder.current_handle.store(handle, std::memory_order_release);
   return CaptureOk;
 }

@@ -37,9 +37,17 @@ struct RecorderTiming {
   // No block for this long while recording: the device is lost.
   std::chrono::milliseconds stall_after{1000};
   // A freshly opened device may take this long to deliver its first block
-  // (0.75-2 s under Wine's audio server) before it counts as lost.
+  // (0.75-2 s under Wine's audio server; more for a Bluetooth headset that
+  // switches profile) before it counts as lost. Each open that brings no
+  // block doubles it for the next, up to the limit; a block resets it.
   std::chrono::milliseconds first_block_allowance{3000};
-  std::chrono::milliseconds reopen_interval{1000};
+  std::chrono::milliseconds first_block_allowance_limit{12000};
+  // A device that will not open is tried this often, so its return is heard
+  // soon, at one failing open per interval.
+  std::chrono::milliseconds reopen_interval{250};
+  // A start whose open fails for a cause that can pass (no device, busy, the
+  // audio layer refusing) tries again for this long before it fails.
+  std::chrono::milliseconds start_retries_for{1500};
   // The longest the recording thread sleeps before looking at its clock.
   std::chrono::milliseconds wait_slice{50};
 };
