@@ -1,28 +1,7 @@
-// The recorder and its recording thread, which is in one state at a time:
-//
-//   state            calls  timers                           next
-//   Idle             -      -                                a start: Open; Recording, or
-//                                                            Idle and the start fails
-//   Recording        Drain  silence_after with no block:     the callback returns 0: Close,
-//                           the ring reads silent; stall_    silent, StoppedByProc; Drain
-//                           after (first_block_allowance     fails or a stall: Close,
-//                           before the first): a stall       silent, WaitingToReopen
-//   WaitingToReopen  -      reopen_interval after a failed   Open; Recording, or
-//                           open, none after a loss          WaitingToReopen
-//   StoppedByProc    -      -                                stays
-//   Quitting         Close  -                                the thread ends
-//
-// A quit takes every state to Quitting (an Open under way first returns).
-// Drain waits a wait slice at most, and never past when silence is due. The
-// thread ends only at a quit; one that failed (its probe, or out of memory)
-// answers every start with CaptureDriverError until then.
-//
-// calls_lock serialises init, start and free and is taken before control_lock,
-// which guards what the calls and the thread exchange; the backend and the
-// timing are handed to the thread at init and are its own from then on; the
-// data and level calls take no lock. No call waits for the thread without a
-// bound (an audio layer can hang in an open for seconds): a thread late to
-// answer is left to quit once let go, and the next init waits for it.
+// The recorder and its recording thread, whose states recorder.h tabulates
+// beside their timings. No call waits for the thread without a bound (an
+// audio layer can hang in an open for seconds): a thread late to answer is
+// left to quit once let go, and the next init waits for it.
 #include "capturelib/recorder.h"
 
 #include <algorithm>
@@ -47,11 +26,6 @@ constexpr milliseconds OpenWait{10000};
 constexpr milliseconds OldThreadWait{500};
 thread_local bool InsideProc = false;
 
-// An open failing for one of these may work a moment later.
-bool MayPass(CaptureError failure) {
-  return failure == CaptureNoDevice || failure == CaptureDeviceBusy || failure == CaptureDriverError;
-}
-
 enum class Request { None, Start, Quit };
 struct Session {  // what a start asks the thread to record, at Recorder::frequency
   uint32_t handle = 0;
@@ -59,21 +33,20 @@ struct Session {  // what a start asks the thread to record, at Recorder::freque
   void* user = nullptr;
 };
 
-struct Recorder {
-  std::mutex calls_lock;  // guards what follows, up to control_lock
+struct Recorder {  // the data and level calls take no lock
+  std::mutex calls_lock;  // serialises init, start and free; guards what follows, up to control_lock
   uint32_t last_handle = FirstHandle;
   BackendFactory factory;
   RecorderTiming timing;
   std::thread thread;  // joinable while initialised
 
-  std::mutex control_lock;  // guards what follows, up to the data path
+  std::mutex control_lock;  // taken after calls_lock; guards what follows, up to the data path
   std::condition_variable control_changed;
   Request request = Request::None;
   Session requested;  // taken by the thread with the start
   std::optional<CaptureError> reply;  // to the latest request, once given
   bool thread_running = false;  // this thread, or one left behind, has not ended
-  // The thread's, until it takes a quit: no request is posted after that.
-  RecordingBackend* backend = nullptr;
+  RecordingBackend* backend = nullptr;  // to wake the thread, until it is done with it
 
   SampleRing ring;
   std::atomic<uint32_t> current_handle{0};  // not 0 while recording
@@ -90,27 +63,18 @@ struct Recorder {
     request = what;
     reply.reset();
     control_changed.notify_all();
-    backend->Wake();
+    if (backend != nullptr) backend->Wake();
   }
 
   // A thread that does not answer in time is left to quit: uninitialised.
   CaptureError AwaitReply() {
     std::unique_lock<std::mutex> lock(control_lock);
-    if (control_changed.wait_for(lock, OpenWait, [&] { return reply.has_value(); })) return *reply;
+    if (control_changed.wait_for(lock, OpenWait, [&] { return reply || backend == nullptr; })) {
+      return reply.value_or(CaptureDriverError);
+    }
     Post(Request::Quit);
     thread.detach();
     return CaptureDriverError;
-  }
-
-  // A thread that cannot record, until it is let go.
-  void AnswerUntilQuit() {
-    std::unique_lock<std::mutex> lock(control_lock);
-    for (;;) {
-      control_changed.wait(lock, [&] { return request != Request::None; });
-      if (std::exchange(request, Request::None) == Request::Quit) return;
-      reply = CaptureDriverError;
-      control_changed.notify_all();
-    }
   }
 };
 
@@ -222,10 +186,14 @@ void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> b
   } catch (...) {
     failure = CaptureDriverError;
   }
-  if (failure != CaptureOk) {
-    recorder.ring.MarkSilence();
-    recorder.Reply(failure);
-    recorder.AnswerUntilQuit();
+  {
+    std::lock_guard<std::mutex> lock(recorder.control_lock);
+    if (failure != CaptureOk) {
+      recorder.ring.MarkSilence();
+      recorder.reply = failure;
+    }
+    recorder.backend = nullptr;
+    recorder.control_changed.notify_all();
   }
   backend->OnThreadEnd();
   backend.reset();  // outside the lock: a close may hang, a free may not
@@ -267,6 +235,7 @@ CaptureError InitRecording() {
     RecordingBackend* const thread_backend = backend.get();
     recorder.thread = std::thread(RecordingThreadMain, std::ref(recorder), std::move(backend), recorder.timing);
     // The new thread reaches none of this before the lock is let go.
+    recorder.request = Request::None;  // a free's quit that a failed thread never took
     recorder.reply.reset();
     recorder.backend = thread_backend;
     recorder.thread_running = true;
@@ -276,12 +245,7 @@ CaptureError InitRecording() {
     return CaptureDriverError;
   }
   const CaptureError probed = recorder.AwaitReply();
-  if (probed != CaptureOk && recorder.thread.joinable()) {
-    std::unique_lock<std::mutex> lock(recorder.control_lock);
-    recorder.Post(Request::Quit);
-    lock.unlock();
-    recorder.thread.join();
-  }
+  if (probed != CaptureOk && recorder.thread.joinable()) recorder.thread.join();  // it ends by itself
   return probed;
 }
 
@@ -301,13 +265,13 @@ CaptureError StartRecording(uint32_t frequency, uint32_t channels, uint32_t flag
     {
       std::lock_guard<std::mutex> lock(recorder.control_lock);
       recorder.requested = Session{handle, proc, user};
-      // Not recording, so no level call reads it meanwhile.
-      recorder.frequency.store(frequency, std::memory_order_relaxed);
+      recorder.frequency.store(frequency, std::memory_order_relaxed);  // not recording: no level call reads it
       recorder.Post(Request::Start);
     }
     const CaptureError started = recorder.AwaitReply();
     if (started == CaptureOk) break;
-    if (!MayPass(started) || !recorder.thread.joinable() || Clock::now() >= give_up) return started;
+    const bool may_pass = started == CaptureNoDevice || started == CaptureDeviceBusy || started == CaptureDriverError;
+    if (!may_pass || !recorder.thread.joinable() || Clock::now() >= give_up) return started;
     std::this_thread::sleep_for(recorder.timing.reopen_interval);
   }
   recorder.current_handle.store(handle, std::memory_order_release);

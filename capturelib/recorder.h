@@ -30,6 +30,24 @@ void ReadNewestSamples(void* out, size_t count);  // as SampleRing::ReadNewest
 // True on the recording thread, where only the record callback can call.
 bool InsideRecordProc();
 
+// The recording thread is in one state at a time; its timers are these:
+//
+//   state            calls  timers                           next
+//   Idle             -      -                                a start: Open; Recording, or
+//                                                            Idle (the start retries or fails)
+//   Recording        Drain  silence_after with no block:     the callback returns 0: Close,
+//                           the ring reads silent; stall_    silent, StoppedByProc; Drain
+//                           after (the open's allowance      fails or a stall: Close,
+//                           before the first): a stall       silent, WaitingToReopen
+//   WaitingToReopen  -      reopen_interval after a failed   Open; Recording, or
+//                           open, none after a loss          WaitingToReopen
+//   StoppedByProc    -      -                                stays
+//   Quitting         Close  -                                the thread ends
+//
+// A quit takes every state to Quitting (an Open under way first returns).
+// Drain waits a wait slice at most, and never past when silence is due. A
+// thread that fails (its probe, or out of memory) ends, and every start fails
+// with CaptureDriverError until the free.
 struct RecorderTiming {
   // Serve silence this long after the last block, so the last sound does not
   // stay frozen on the screen.
