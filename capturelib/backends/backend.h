@@ -27,11 +27,7 @@
 //           to the thread (a COM backend its interfaces, then COM). Optional.
 //   Wake    make a Drain in progress (or the next one) return at once.
 //
-// The Windows backend records through waveIn (wavein_backend.h);
-// no_backend.cpp stands in where a system has none (init fails with
-// CaptureNoDevice). CreateDefaultBackend picks the product's. Tests and
-// benchmarks install a synthetic one (tests/support/synthetic_device.h)
-// through SetRecordingBackendFactory.
+// CreateDefaultBackend gives the product's; capturelib/README.md lists them all.
 #pragma once
 
 #include <chrono>
