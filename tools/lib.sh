@@ -6,6 +6,22 @@ kivotra_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # KIVOTRA_BUILD_DIR counts from where the script was started, not the root.
 kivotra_started_in=$PWD
 
+# Some kernels run no 32-bit code (IA-32 emulation switched off, as on some
+# virtual machines), so 32-bit Wine cannot start: there the Windows tests run
+# a 64-bit build (the windows64 preset) under 64-bit Wine, whose loader the
+# shims in tools/wine64 pick in place of Debian's, which prefers the 32-bit
+# one whenever it is installed. KIVOTRA_WINEARCH: win32 or win64.
+choose_wine() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1 || [ ! -x /usr/lib/wine/wine64 ]; then
+    KIVOTRA_WINEARCH=win32
+  else
+    KIVOTRA_WINEARCH=win64
+    case :$PATH: in *":$kivotra_root/tools/wine64:"*) ;; *) PATH=$kivotra_root/tools/wine64:$PATH ;; esac
+  fi
+  export KIVOTRA_WINEARCH PATH
+}
+choose_wine
+
 # The comment at the top of the running script, from after the #! line to the
 # first line that is not a comment: what it does and its arguments.
 script_help() { sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"; }

@@ -50,7 +50,7 @@ void UpdateQuietPrompt() {
 }
 }  // namespace
 
-void TIMER_CALLBACK RenderTick(unsigned int, unsigned int, unsigned long, unsigned long, unsigned long) {
+void TIMER_CALLBACK RenderTick(unsigned int, unsigned int, TimerWord, TimerWord, TimerWord) {
   std::lock_guard<std::mutex> lock(FrameLock);
   // Without a surface there is no frame to draw into or to show.
   if (TickGateClosed || FrameBits == nullptr) return;

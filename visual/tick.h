@@ -26,15 +26,21 @@ extern std::mutex FrameLock;
 // FrameLock.
 extern bool TickGateClosed;
 
-// The multimedia timer's callback form on 32-bit Windows (UINT, UINT and
-// three DWORD_PTR); all five arguments are ignored.
+// The multimedia timer's callback form (UINT, UINT and three DWORD_PTR, which
+// are 64 bits wide on 64-bit Windows); all five arguments are ignored.
 #if defined(_WIN32)
 #define TIMER_CALLBACK __stdcall
+#endif
+#if defined(_WIN64)
+using TimerWord = unsigned long long;
 #else
+using TimerWord = unsigned long;
+#endif
+#if !defined(TIMER_CALLBACK)
 #define TIMER_CALLBACK
 #endif
-void TIMER_CALLBACK RenderTick(unsigned int timerId, unsigned int message, unsigned long user,
-                               unsigned long reserved1, unsigned long reserved2);
+void TIMER_CALLBACK RenderTick(unsigned int timerId, unsigned int message, TimerWord user, TimerWord reserved1,
+                               TimerWord reserved2);
 
 // Steps to the next view (0 -> 1 -> 2 -> 3 -> 0), restarts the spectrogram at
 // the left edge when entering it, and clears the frame.
