@@ -24,8 +24,9 @@
 //                        handle staying valid. Fails with 0 and
 //                        CaptureNotInitialised, CaptureFormatUnsupported,
 //                        CaptureDeviceBusy (already recording), the device's
-//                        own failure, or CaptureDriverError when the open
-//                        hangs for 10 s (the library is then uninitialised).
+//                        own failure (after 1.5 s of retries if it can pass:
+//                        no device, busy, driver error), or CaptureDriverError
+//                        when the open hangs for 10 s (then uninitialised).
 // BASS_ChannelGetData(handle, buffer, BASS_DATA_FFT2048)
 //                        The newest 2048 samples, periodic Hann window, real
 //                        FFT: 1024 magnitudes |X[k]|*2/2048 of samples scaled
@@ -59,11 +60,11 @@
 // no lock and allocate nothing; a plain request copies at most 32,768
 // samples and fills the rest of a longer one with zeros.
 //
-// Device loss: when the device stops delivering (an error, or no block for
-// about a second), the handle stays valid, the calls serve silence from about
-// 250 ms after the last block, and the library reopens the default device
-// about once a second until it records again. A stream the audio layer will
-// not let go is kept and its close retried; a new one opens beside it.
+// Device loss: when the device stops delivering (an error, no block for 1 s,
+// or none 3 s after an open, 6 s and then 12 s after the next), the handle
+// stays valid, silence is served 250 ms after the last block, and the default
+// device is reopened 4 times a second until it records again. A stream the
+// audio layer will not let go is kept beside the new one, its close retried.
 #pragma once
 
 #include <cstdint>

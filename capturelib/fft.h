@@ -1,9 +1,5 @@
-// The spectrum the FFT request serves.
-//
-// HannSpectrum: 2048 samples (oldest first), a periodic Hann window (sum
-// 1024), a real FFT, and 1024 magnitudes |X[k]| * 2/2048 of the samples
-// scaled to -1..1: a full-scale sine centred on bin k reads 0.5 there and
-// 0.25 in both neighbours; silence reads exactly 0. Bin 0 is DC.
+// HannSpectrum: the spectrum the FFT request serves, as contract.h states it,
+// from 2048 samples, oldest first; silence reads exactly 0.
 //
 // It works on caller-owned memory only: no allocation, no lock, safe on any
 // number of threads at once. Results are bit-identical on every target with

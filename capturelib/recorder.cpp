@@ -1,28 +1,7 @@
-// The recorder and its recording thread, which is in one state at a time:
-//
-//   state            calls  timers                           next
-//   Idle             -      -                                a start: Open; Recording, or
-//                                                            Idle and the start fails
-//   Recording        Drain  silence_after with no block:     the callback returns 0: Close,
-//                           the ring reads silent; stall_    silent, StoppedByProc; Drain
-//                           after (first_block_allowance     fails or a stall: Close,
-//                           before the first): a stall       silent, WaitingToReopen
-//   WaitingToReopen  -      reopen_interval after a failed   Open; Recording, or
-//                           open, none after a loss          WaitingToReopen
-//   StoppedByProc    -      -                                stays
-//   Quitting         Close  -                                the thread ends
-//
-// A quit takes every state to Quitting (an Open under way first returns).
-// Drain waits a wait slice at most, and never past when silence is due. The
-// thread ends only at a quit; one that failed (its probe, or out of memory)
-// answers every start with CaptureDriverError until then.
-//
-// calls_lock serialises init, start and free and is taken before control_lock,
-// which guards what the calls and the thread exchange; the backend and the
-// timing are handed to the thread at init and are its own from then on; the
-// data and level calls take no lock. No call waits for the thread without a
-// bound (an audio layer can hang in an open for seconds): a thread late to
-// answer is left to quit once let go, and the next init waits for it.
+// The recorder and its recording thread, whose states recorder.h tabulates
+// beside their timings. No call waits for the thread without a bound (an
+// audio layer can hang in an open for seconds): a thread late to answer is
+// left to quit once let go, and the next init waits for it.
 #include "capturelib/recorder.h"
 
 #include <algorithm>
@@ -54,21 +33,20 @@ struct Session {  // what a start asks the thread to record, at Recorder::freque
   void* user = nullptr;
 };
 
-struct Recorder {
-  std::mutex calls_lock;  // guards what follows, up to control_lock
+struct Recorder {  // the data and level calls take no lock
+  std::mutex calls_lock;  // serialises init, start and free; guards what follows, up to control_lock
   uint32_t last_handle = FirstHandle;
   BackendFactory factory;
   RecorderTiming timing;
   std::thread thread;  // joinable while initialised
 
-  std::mutex control_lock;  // guards what follows, up to the data path
+  std::mutex control_lock;  // taken after calls_lock; guards what follows, up to the data path
   std::condition_variable control_changed;
   Request request = Request::None;
   Session requested;  // taken by the thread with the start
   std::optional<CaptureError> reply;  // to the latest request, once given
   bool thread_running = false;  // this thread, or one left behind, has not ended
-  // The thread's, until it takes a quit: no request is posted after that.
-  RecordingBackend* backend = nullptr;
+  RecordingBackend* backend = nullptr;  // to wake the thread, until it is done with it
 
   SampleRing ring;
   std::atomic<uint32_t> current_handle{0};  // not 0 while recording
@@ -85,39 +63,28 @@ struct Recorder {
     request = what;
     reply.reset();
     control_changed.notify_all();
-    backend->Wake();
+    if (backend != nullptr) backend->Wake();
   }
 
   // A thread that does not answer in time is left to quit: uninitialised.
   CaptureError AwaitReply() {
     std::unique_lock<std::mutex> lock(control_lock);
-    if (control_changed.wait_for(lock, OpenWait, [&] { return reply.has_value(); })) return *reply;
+    if (control_changed.wait_for(lock, OpenWait, [&] { return reply || backend == nullptr; })) {
+      return reply.value_or(CaptureDriverError);
+    }
     Post(Request::Quit);
     thread.detach();
     return CaptureDriverError;
-  }
-
-  // A thread that cannot record, until it is let go.
-  void AnswerUntilQuit() {
-    std::unique_lock<std::mutex> lock(control_lock);
-    for (;;) {
-      control_changed.wait(lock, [&] { return request != Request::None; });
-      if (std::exchange(request, Request::None) == Request::Quit) return;
-      reply = CaptureDriverError;
-      control_changed.notify_all();
-    }
   }
 };
 
 class RecordingThread final : BlockSink {  // the thread's own state, on its stack
  public:
   RecordingThread(Recorder& recorder, RecordingBackend& backend, const RecorderTiming& timing)
-      : recorder_(recorder), backend_(backend), timing_(timing) {}
+      : recorder_(recorder), backend_(backend), timing_(timing), allowance_(timing.first_block_allowance) {}
 
   // The probe's failure, unanswered; else CaptureOk once quit.
   CaptureError Run() {
-    InsideProc = true;  // the callback is all that runs on this thread besides us
-    backend_.OnThreadStart();
     const CaptureError probed = backend_.Probe();
     if (probed != CaptureOk) return probed;
     recorder_.Reply(CaptureOk);
@@ -156,10 +123,15 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
     const CaptureError opened = backend_.Open(RecordFormat{recorder_.frequency.load(std::memory_order_relaxed)});
     const auto now = Clock::now();
     state_ = opened == CaptureOk ? State::Recording : on_failure;
-    if (opened == CaptureOk) recorder_.ring.MarkSilence();  // nothing of an earlier recording
     reopen_at_ = now + timing_.reopen_interval;
     silence_at_ = Clock::time_point::max();  // nothing recorded yet to fall silent
-    lost_at_ = now + timing_.first_block_allowance;
+    if (opened == CaptureOk) {
+      recorder_.ring.MarkSilence();  // nothing of an earlier recording
+      // A slow device is waited for longer at each open, not reopened at the
+      // same pace for ever; its first block sets the allowance back.
+      lost_at_ = now + allowance_;
+      allowance_ = std::min(2 * allowance_, timing_.first_block_allowance_limit);
+    }
     return opened;
   }
 
@@ -184,6 +156,7 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
     const auto now = Clock::now();
     silence_at_ = now + timing_.silence_after;
     lost_at_ = now + timing_.stall_after;
+    allowance_ = timing_.first_block_allowance;
     if (session_.proc == nullptr) return true;
     const bool keep = session_.proc(session_.handle, samples, static_cast<uint32_t>(count * sizeof(int16_t)),
                                     session_.user) != 0;
@@ -197,11 +170,14 @@ class RecordingThread final : BlockSink {  // the thread's own state, on its sta
   State state_ = State::Idle;
   Session session_;
   Clock::time_point silence_at_, lost_at_, reopen_at_;
+  milliseconds allowance_;  // for the next open's first block
 };
 
 // Open allocates. A failure stops the recording, not the process: the call
 // waiting for it learns why, and a recording reads silent until freed.
 void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> backend, RecorderTiming timing) {
+  InsideProc = true;  // the callback is all that runs on this thread besides us
+  backend->OnThreadStart();
   CaptureError failure = CaptureOk;
   try {
     failure = RecordingThread(recorder, *backend, timing).Run();
@@ -210,11 +186,16 @@ void RecordingThreadMain(Recorder& recorder, std::unique_ptr<RecordingBackend> b
   } catch (...) {
     failure = CaptureDriverError;
   }
-  if (failure != CaptureOk) {
-    recorder.ring.MarkSilence();
-    recorder.Reply(failure);
-    recorder.AnswerUntilQuit();
+  {
+    std::lock_guard<std::mutex> lock(recorder.control_lock);
+    if (failure != CaptureOk) {
+      recorder.ring.MarkSilence();
+      recorder.reply = failure;
+    }
+    recorder.backend = nullptr;
+    recorder.control_changed.notify_all();
   }
+  backend->OnThreadEnd();
   backend.reset();  // outside the lock: a close may hang, a free may not
   std::lock_guard<std::mutex> lock(recorder.control_lock);
   recorder.thread_running = false;
@@ -254,6 +235,7 @@ CaptureError InitRecording() {
     RecordingBackend* const thread_backend = backend.get();
     recorder.thread = std::thread(RecordingThreadMain, std::ref(recorder), std::move(backend), recorder.timing);
     // The new thread reaches none of this before the lock is let go.
+    recorder.request = Request::None;  // a free's quit that a failed thread never took
     recorder.reply.reset();
     recorder.backend = thread_backend;
     recorder.thread_running = true;
@@ -263,12 +245,7 @@ CaptureError InitRecording() {
     return CaptureDriverError;
   }
   const CaptureError probed = recorder.AwaitReply();
-  if (probed != CaptureOk && recorder.thread.joinable()) {
-    std::unique_lock<std::mutex> lock(recorder.control_lock);
-    recorder.Post(Request::Quit);
-    lock.unlock();
-    recorder.thread.join();
-  }
+  if (probed != CaptureOk && recorder.thread.joinable()) recorder.thread.join();  // it ends by itself
   return probed;
 }
 
@@ -281,15 +258,22 @@ CaptureError StartRecording(uint32_t frequency, uint32_t channels, uint32_t flag
   const bool recordable = channels == 1 && flags == 0 && frequency >= LowestFrequency && frequency <= HighestFrequency;
   if (!recordable) return CaptureFormatUnsupported;
   handle = ++recorder.last_handle;
-  {
-    std::lock_guard<std::mutex> lock(recorder.control_lock);
-    recorder.requested = Session{handle, proc, user};
-    // Not recording, so no level call reads it meanwhile.
-    recorder.frequency.store(frequency, std::memory_order_relaxed);
-    recorder.Post(Request::Start);
+  // A device in the middle of a switch (a Bluetooth headset changing profile)
+  // can refuse an open for a moment: a start gives it a little while.
+  const auto give_up = Clock::now() + recorder.timing.start_retries_for;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(recorder.control_lock);
+      recorder.requested = Session{handle, proc, user};
+      recorder.frequency.store(frequency, std::memory_order_relaxed);  // not recording: no level call reads it
+      recorder.Post(Request::Start);
+    }
+    const CaptureError started = recorder.AwaitReply();
+    if (started == CaptureOk) break;
+    const bool may_pass = started == CaptureNoDevice || started == CaptureDeviceBusy || started == CaptureDriverError;
+    if (!may_pass || !recorder.thread.joinable() || Clock::now() >= give_up) return started;
+    std::this_thread::sleep_for(recorder.timing.reopen_interval);
   }
-  const CaptureError started = recorder.AwaitReply();
-  if (started != CaptureOk) return started;
   recorder.current_handle.store(handle, std::memory_order_release);
   return CaptureOk;
 }

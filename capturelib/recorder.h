@@ -30,6 +30,24 @@ void ReadNewestSamples(void* out, size_t count);  // as SampleRing::ReadNewest
 // True on the recording thread, where only the record callback can call.
 bool InsideRecordProc();
 
+// The recording thread is in one state at a time; its timers are these:
+//
+//   state            calls  timers                           next
+//   Idle             -      -                                a start: Open; Recording, or
+//                                                            Idle (the start retries or fails)
+//   Recording        Drain  silence_after with no block:     the callback returns 0: Close,
+//                           the ring reads silent; stall_    silent, StoppedByProc; Drain
+//                           after (the open's allowance      fails or a stall: Close,
+//                           before the first): a stall       silent, WaitingToReopen
+//   WaitingToReopen  -      reopen_interval after a failed   Open; Recording, or
+//                           open, none after a loss          WaitingToReopen
+//   StoppedByProc    -      -                                stays
+//   Quitting         Close  -                                the thread ends
+//
+// A quit takes every state to Quitting (an Open under way first returns).
+// Drain waits a wait slice at most, and never past when silence is due. A
+// thread that fails (its probe, or out of memory) ends, and every start fails
+// with CaptureDriverError until the free.
 struct RecorderTiming {
   // Serve silence this long after the last block, so the last sound does not
   // stay frozen on the screen.
@@ -37,9 +55,17 @@ struct RecorderTiming {
   // No block for this long while recording: the device is lost.
   std::chrono::milliseconds stall_after{1000};
   // A freshly opened device may take this long to deliver its first block
-  // (0.75-2 s under Wine's audio server) before it counts as lost.
+  // (0.75-2 s under Wine's audio server; more for a Bluetooth headset that
+  // switches profile) before it counts as lost. Each open that brings no
+  // block doubles it for the next, up to the limit; a block resets it.
   std::chrono::milliseconds first_block_allowance{3000};
-  std::chrono::milliseconds reopen_interval{1000};
+  std::chrono::milliseconds first_block_allowance_limit{12000};
+  // A device that will not open is tried this often, so its return is heard
+  // soon, at one failing open per interval.
+  std::chrono::milliseconds reopen_interval{250};
+  // A start whose open fails for a cause that can pass (no device, busy, the
+  // audio layer refusing) tries again for this long before it fails.
+  std::chrono::milliseconds start_retries_for{1500};
   // The longest the recording thread sleeps before looking at its clock.
   std::chrono::milliseconds wait_slice{50};
 };

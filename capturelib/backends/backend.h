@@ -1,12 +1,13 @@
 // The recording backend: where blocks of samples come from.
 //
-// A backend is created by the recorder when BASS_RecordInit runs and is then
-// used only by the recorder's own recording thread, except Wake, which any
-// thread may call. Its life:
+// Threads: a backend is made on the thread that calls BASS_RecordInit (the
+// GUI thread), before the recorder's recording thread starts. From then on
+// that thread alone uses it, and destroys it right after OnThreadEnd;
+// only Wake may be called from any thread. Its calls, in order:
 //
 //   OnThreadStart  first, on the recording thread: per-thread set-up (the
-//           waveIn backend raises the thread's priority and names it).
-//           Optional.
+//           waveIn backend raises the thread's priority and names it; a COM
+//           backend would start COM here). Optional.
 //   Probe   once, right after that: is there a default input device?
 //           CaptureOk or the failure's code (CaptureNoDevice when none).
 //   Open    open the default device for the format and start recording.
@@ -21,13 +22,12 @@
 //           notice: Drain just finds nothing.
 //   Close   stop and close, with bounded waits only: after a loss, buffers
 //           the device never returns are leaked rather than waited for.
+//   OnThreadEnd  last, whatever came before (even a failed Probe or an
+//           Open that threw): undoes OnThreadStart, releasing what belongs
+//           to the thread (a COM backend its interfaces, then COM). Optional.
 //   Wake    make a Drain in progress (or the next one) return at once.
 //
-// The Windows backend records through waveIn (wavein_backend.h);
-// no_backend.cpp stands in where a system has none (init fails with
-// CaptureNoDevice). CreateDefaultBackend picks the product's. Tests and
-// benchmarks install a synthetic one (tests/support/synthetic_device.h)
-// through SetRecordingBackendFactory.
+// CreateDefaultBackend gives the product's; capturelib/README.md lists them all.
 #pragma once
 
 #include <chrono>
@@ -58,6 +58,7 @@ class RecordingBackend {
  public:
   virtual ~RecordingBackend() = default;
   virtual void OnThreadStart() {}
+  virtual void OnThreadEnd() {}
   virtual CaptureError Probe() = 0;
   virtual CaptureError Open(const RecordFormat& format) = 0;
   virtual CaptureError Drain(std::chrono::milliseconds timeout, BlockSink& sink) = 0;

@@ -1,7 +1,6 @@
-// The types and constants of winmm's waveIn interface. On Windows they are
-// the system's own; elsewhere the same declarations (32- or 64-bit layout
-// alike), so that the waveIn backend and the model of waveIn that tests it
-// build on every target.
+// The types and constants of winmm's waveIn interface: on Windows the
+// system's own, elsewhere the same declarations (in either layout), so that
+// the waveIn backend and the model that tests it build on every target.
 #pragma once
 
 #if defined(_WIN32)
@@ -42,7 +41,6 @@ struct WAVEHDR {
 };
 
 constexpr BOOL FALSE = 0;
-constexpr DWORD INFINITE = 0xFFFFFFFF;
 constexpr UINT WAVE_MAPPER = UINT(-1);
 constexpr WORD WAVE_FORMAT_PCM = 1;
 constexpr DWORD CALLBACK_EVENT = 0x00050000;

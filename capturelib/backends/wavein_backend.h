@@ -1,25 +1,13 @@
 // Windows recording backend: waveIn on the default device (WAVE_MAPPER).
 //
-// Implements: Probe (waveInGetNumDevs), Open (waveInOpen with CALLBACK_EVENT,
-// a queue of buffers, waveInStart), Drain (wait on the event, hand over every
-// finished buffer in queue order, requeue it), Close (reset, wait for the
-// buffers, unprepare, close), Wake.
-//
 // Every waveIn call is made on the recorder's recording thread: waveIn calls
 // from inside a waveIn callback can deadlock on Windows, so the callback is
 // only an auto-reset event, and one wake may stand for several buffers.
 //
-// What Windows does and Wine does not show (capturelib/README.md says more):
-// - A dead endpoint may return every buffer at once, empty. Empty buffers are
-//   not sound: they are not handed over, and are requeued only after
-//   EmptyBufferRetry, so a dead device cannot make this thread spin.
-// - waveInClose refuses (WAVERR_STILLPLAYING) while a buffer is queued, and
-//   after a failed waveInReset buffers may stay queued for good. Such a dead
-//   stream is kept, its close retried before every open and about once a
-//   second, and a new stream opens beside it. Wine closes with buffers still
-//   queued; their memory is then leaked, as the driver may still write into it.
-// - Every wait is measured on the steady clock, whatever the timer
-//   granularity of the system (15.6 ms by default on Windows).
+// What Windows does and Wine does not show, and how this backend answers it
+// (empty buffers from a dead endpoint, refused closes, dead streams kept), is
+// in capturelib/README.md under device loss. Every wait is measured on the
+// steady clock, whatever the timer granularity (15.6 ms by default on Windows).
 //
 // Api is winmm's waveIn and event calls with their own signatures: the
 // system's in the product (wavein_system.cpp), a model of them in tests.

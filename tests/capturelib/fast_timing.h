@@ -11,7 +11,9 @@ inline RecorderTiming FastTiming() {
   timing.silence_after = std::chrono::milliseconds(60);
   timing.stall_after = std::chrono::milliseconds(240);
   timing.first_block_allowance = std::chrono::milliseconds(1500);
+  timing.first_block_allowance_limit = std::chrono::milliseconds(6000);
   timing.reopen_interval = std::chrono::milliseconds(100);
+  timing.start_retries_for = std::chrono::milliseconds(300);
   timing.wait_slice = std::chrono::milliseconds(10);
   return timing;
 }

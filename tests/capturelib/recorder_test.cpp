@@ -28,6 +28,7 @@ TEST_F(RecorderTest, InitWithoutAnInputDeviceFailsWithTheNoDeviceCode) {
   device.Unplug(SyntheticDevice::Loss::Stall);
   EXPECT_EQ(BASS_RecordInit(DefaultInputDevice), 0);
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureNoDevice);
+  EXPECT_EQ(device.ThreadsEnded(), 1) << "the backend's thread ended properly all the same";
   EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureNotInitialised);
 }
@@ -77,6 +78,12 @@ TEST_F(RecorderTest, ADeviceThatFailsToOpenFailsTheStartWithItsCode) {
   device.SetOpenFailure(CaptureDeviceBusy);
   EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureDeviceBusy);
+  EXPECT_GT(device.Opens(), 2) << "a busy device is given a moment first";
+  device.SetOpenFailure(CaptureFormatUnsupported);
+  const int opens = device.Opens();
+  EXPECT_EQ(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), CaptureFormatUnsupported);
+  EXPECT_EQ(device.Opens(), opens + 1) << "a format it cannot record will not pass";
   device.SetOpenFailure(CaptureOk);
   EXPECT_NE(BASS_RecordStart(44100, 1, 0, nullptr, nullptr), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), CaptureOk);
@@ -275,6 +282,7 @@ TEST_F(RecorderTest, FreeAfterInitWithoutStartSucceeds) {
   ASSERT_NE(BASS_RecordInit(DefaultInputDevice), 0);
   EXPECT_NE(BASS_RecordFree(), 0);
   EXPECT_EQ(device.Opens(), 0);
+  EXPECT_EQ(device.ThreadsEnded(), 1) << "OnThreadEnd on the recording thread, then destroyed there";
 }
 
 struct CallbackLog {
@@ -387,10 +395,27 @@ TEST_F(RecorderTest, ASlowFirstStartIsNotMistakenForLoss) {
   EXPECT_EQ(device.Opens(), 1);
 }
 
-TEST_F(RecorderTest, AFirstStartThatNeverDeliversIsReopened) {
+TEST_F(RecorderTest, AFirstStartThatNeverDeliversIsReopenedAfterLongerEachTime) {
   device.SetFirstBlockDelay(std::chrono::seconds(60));
   Start();
-  EXPECT_TRUE(Eventually([&] { return device.Opens() >= 2; }));
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Eventually([&] { return device.Opens() >= 2; }));
+  const auto reopened = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Eventually([&] { return device.Opens() >= 3; }));
+  EXPECT_GT(std::chrono::steady_clock::now() - reopened, (reopened - started) * 3 / 2) << "the allowance doubles";
+}
+
+TEST_F(RecorderTest, ABlockSetsTheFirstBlockAllowanceBack) {
+  // Later than the allowance, sooner than twice it: heard at the second open.
+  device.SetFirstBlockDelay(FastTiming().first_block_allowance * 4 / 3);
+  const uint32_t handle = Start();
+  ASSERT_TRUE(Eventually([&] { return IsAudible(handle); }));
+  ASSERT_EQ(device.Opens(), 2);
+  device.Unplug(SyntheticDevice::Loss::Stall);  // this stream stops; the next open records
+  device.PlugIn();
+  ASSERT_TRUE(Eventually([&] { return IsSilent(handle); }));
+  ASSERT_TRUE(Eventually([&] { return IsAudible(handle); }));
+  EXPECT_EQ(device.Opens(), 4) << "again one open timed out, one heard";
 }
 
 }  // namespace

@@ -40,6 +40,13 @@ void SetFlags(WAVEHDR* header, DWORD flags) { __atomic_store_n(&header->dwFlags,
 
 constexpr uint32_t SampleRate = 44100;
 
+// The model that the calls reach, once it is awake.
+WaveInModel& Awake() {
+  WaveInModel& model = *Current.load();
+  model.AwaitWake();
+  return model;
+}
+
 }  // namespace
 
 WaveInModel::WaveInModel(const Script& script) : script_(script), began_(Clock::now()) {
@@ -67,6 +74,11 @@ bool WaveInModel::FaultActive(Clock::time_point now) const {
 }
 
 bool WaveInModel::Delivers(Clock::time_point now) const { return !FaultActive(now); }
+
+void WaveInModel::AwaitWake() const {
+  const bool sleeps = script_.fault == Fault::Sleep || script_.fault == Fault::SleepKillsStreams;
+  if (sleeps && FaultActive(Clock::now())) std::this_thread::sleep_until(began_ + script_.return_at);
+}
 
 WaveInModel::Stream* WaveInModel::Find(HWAVEIN device, const char* call) {
   ++counts_.calls;
@@ -130,6 +142,8 @@ MMRESULT WaveInModel::Open(HWAVEIN* device, UINT id, const WAVEFORMATEX* format,
       case Fault::NoDevice:
       case Fault::BuffersNeverReturn:
         return MMSYSERR_BADDEVICEID;
+      case Fault::AccessDenied:
+        return MMSYSERR_ERROR;
       case Fault::SlowOpen:
         // A hanging driver: the call blocks, the rest of the model goes on.
         lock.unlock();
@@ -146,9 +160,11 @@ MMRESULT WaveInModel::Open(HWAVEIN* device, UINT id, const WAVEFORMATEX* format,
   stream.block_ms = Clock::now() >= began_ + script_.return_at && script_.fault != Fault::None
                         ? script_.returned_block_ms
                         : script_.block_ms;
+  stream.first_block_at = Clock::now() + script_.first_block_delay;
   const uintptr_t handle = ++last_id_;
   streams_.emplace(handle, stream);
   *device = reinterpret_cast<HWAVEIN>(handle);
+  ++counts_.opens;
   CountHandles();
   Signal(stream.event);  // WIM_OPEN
   return MMSYSERR_NOERROR;
@@ -203,7 +219,9 @@ MMRESULT WaveInModel::Start(HWAVEIN device) {
   std::lock_guard<std::mutex> lock(lock_);
   Stream* stream = Find(device, "waveInStart");
   if (stream == nullptr) return MMSYSERR_INVALHANDLE;
-  if (!stream->started) stream->next_block_at = Clock::now() + std::chrono::milliseconds(stream->block_ms);
+  if (!stream->started) {
+    stream->next_block_at = std::max(Clock::now() + std::chrono::milliseconds(stream->block_ms), stream->first_block_at);
+  }
   stream->started = true;
   changed_.notify_all();
   return MMSYSERR_NOERROR;
@@ -251,6 +269,7 @@ void WaveInModel::Run() {
         if (!entry.second.open) continue;
         if (script_.fault == Fault::DeadEndpoint || script_.fault == Fault::NoDriver) ReturnAll(entry.second);
         if (script_.fault == Fault::BuffersNeverReturn) entry.second.stuck_for_good = true;
+        if (script_.fault == Fault::SleepKillsStreams) entry.second.silent_for_good = true;
       }
     }
     auto wake_at = now + std::chrono::milliseconds(5);
@@ -260,7 +279,7 @@ void WaveInModel::Run() {
       const auto period = std::chrono::milliseconds(stream.block_ms);
       while (stream.next_block_at <= now) {
         stream.next_block_at += period;
-        if (!Delivers(now) || stream.stuck_for_good || stream.queue.empty()) continue;  // an overrun loses the block
+        if (!Delivers(now) || stream.stuck_for_good || stream.silent_for_good || stream.queue.empty()) continue;  // an overrun loses the block
         WAVEHDR* header = stream.queue.front();
         const uint32_t samples = header->dwBufferLength / sizeof(int16_t);
         for (uint32_t i = 0; i < samples; ++i, ++next_sample_) {
@@ -275,28 +294,28 @@ void WaveInModel::Run() {
   }
 }
 
-UINT ModelWaveIn::waveInGetNumDevs() { return Current.load()->GetNumDevs(); }
+UINT ModelWaveIn::waveInGetNumDevs() { return Awake().GetNumDevs(); }
 
 MMRESULT ModelWaveIn::waveInOpen(HWAVEIN* device, UINT id, const WAVEFORMATEX* format, DWORD_PTR callback,
                                  DWORD_PTR, DWORD flags) {
-  return Current.load()->Open(device, id, format, callback, flags);
+  return Awake().Open(device, id, format, callback, flags);
 }
 
 MMRESULT ModelWaveIn::waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT size) {
-  return Current.load()->Prepare(device, header, size);
+  return Awake().Prepare(device, header, size);
 }
 
 MMRESULT ModelWaveIn::waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT size) {
-  return Current.load()->Unprepare(device, header, size);
+  return Awake().Unprepare(device, header, size);
 }
 
 MMRESULT ModelWaveIn::waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT size) {
-  return Current.load()->AddBuffer(device, header, size);
+  return Awake().AddBuffer(device, header, size);
 }
 
-MMRESULT ModelWaveIn::waveInStart(HWAVEIN device) { return Current.load()->Start(device); }
-MMRESULT ModelWaveIn::waveInReset(HWAVEIN device) { return Current.load()->Reset(device); }
-MMRESULT ModelWaveIn::waveInClose(HWAVEIN device) { return Current.load()->Close(device); }
+MMRESULT ModelWaveIn::waveInStart(HWAVEIN device) { return Awake().Start(device); }
+MMRESULT ModelWaveIn::waveInReset(HWAVEIN device) { return Awake().Reset(device); }
+MMRESULT ModelWaveIn::waveInClose(HWAVEIN device) { return Awake().Close(device); }
 
 HANDLE ModelWaveIn::CreateEventW(void*, BOOL, BOOL, const wchar_t*) {
   std::lock_guard<std::mutex> lock(OpenEventsLock);
@@ -312,6 +331,7 @@ BOOL ModelWaveIn::ResetEvent(HANDLE event) {
   return 1;
 }
 DWORD ModelWaveIn::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  if (const WaveInModel* model = Current.load()) model->AwaitWake();
   ModelEvent* event = EventOf(handle);
   std::unique_lock<std::mutex> lock(event->lock);
   const bool set = event->signalled.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return event->set; });

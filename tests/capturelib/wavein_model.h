@@ -23,7 +23,16 @@
 //   BuffersNeverReturn  as NoDevice, but the streams open at the loss keep
 //                 their buffers for good: waveInReset fails on them even
 //                 after the return, so their close is always refused.
+//   AccessDenied  buffers stop coming back; waveInOpen fails with
+//                 MMSYSERR_ERROR, as when microphone access is switched off;
+//   Sleep         the system sleeps: every waveIn call and every wait on an
+//                 event returns only at the wake, while the clock runs on;
+//                 then the streams deliver again;
+//   SleepKillsStreams  as Sleep, but the streams open at the sleep never
+//                 deliver again: only a new open does.
 // A device opened after the return delivers blocks of returned_block_ms.
+// A stream's first buffer comes first_block_delay after its open at the
+// earliest (a slow device), with or without a fault.
 //
 // It counts open handles (now and at most; live ones, and dead ones whose
 // close has been refused), waveIn calls, refused closes and
@@ -49,7 +58,10 @@
 class WaveInModel {
  public:
   using Clock = std::chrono::steady_clock;
-  enum class Fault { None, DeadEndpoint, StuckBuffers, NoDriver, SlowOpen, NoDevice, BuffersNeverReturn };
+  enum class Fault {
+    None, DeadEndpoint, StuckBuffers, NoDriver, SlowOpen, NoDevice, BuffersNeverReturn, AccessDenied, Sleep,
+    SleepKillsStreams
+  };
 
   struct Script {
     Fault fault = Fault::None;
@@ -58,6 +70,7 @@ class WaveInModel {
     uint32_t block_ms = 10;
     uint32_t returned_block_ms = 10;
     std::chrono::milliseconds slow_open{3000};
+    std::chrono::milliseconds first_block_delay{0};
   };
 
   struct Counts {
@@ -66,6 +79,7 @@ class WaveInModel {
     int most_live_handles = 0;
     int most_dead_handles = 0;
     int refused_closes = 0;
+    int opens = 0;  // that succeeded
     uint64_t calls = 0;  // waveIn calls of every kind
     std::vector<std::string> violations;
     Clock::time_point last_real_block;  // the last buffer returned with samples
@@ -86,6 +100,8 @@ class WaveInModel {
   MMRESULT Start(HWAVEIN device);
   MMRESULT Reset(HWAVEIN device);
   MMRESULT Close(HWAVEIN device);
+  // Returns at once, or at the wake while the system sleeps.
+  void AwaitWake() const;
 
  private:
   struct Stream {
@@ -93,6 +109,8 @@ class WaveInModel {
     bool started = false;
     bool dead = false;            // its close has been refused
     bool stuck_for_good = false;  // BuffersNeverReturn: open at the loss
+    bool silent_for_good = false;  // SleepKillsStreams: open at the sleep
+    Clock::time_point first_block_at;
     HANDLE event = nullptr;
     uint32_t block_ms = 10;
     Clock::time_point next_block_at;

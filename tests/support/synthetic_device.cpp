@@ -43,7 +43,11 @@ class SyntheticBackend final : public RecordingBackend {
     Close();
     std::lock_guard<std::mutex> lock(device_.lock_);
     --device_.live_backends_;
+    if (ended_ && std::this_thread::get_id() == thread_) ++device_.threads_ended_;
   }
+
+  void OnThreadStart() override { thread_ = std::this_thread::get_id(); }
+  void OnThreadEnd() override { ended_ = std::this_thread::get_id() == thread_; }
 
   CaptureError Probe() override {
     std::lock_guard<std::mutex> lock(device_.lock_);
@@ -130,6 +134,8 @@ class SyntheticBackend final : public RecordingBackend {
   std::chrono::microseconds block_period_{10000};
   Clock::time_point next_block_at_;
   std::vector<int16_t> block_;
+  std::thread::id thread_;
+  bool ended_ = false;
 };
 
 void SyntheticDevice::SetSignal(const SyntheticSignal& signal) {
@@ -204,6 +210,11 @@ int SyntheticDevice::OpenStreams() const {
 int SyntheticDevice::LiveBackends() const {
   std::lock_guard<std::mutex> lock(lock_);
   return live_backends_;
+}
+
+int SyntheticDevice::ThreadsEnded() const {
+  std::lock_guard<std::mutex> lock(lock_);
+  return threads_ended_;
 }
 
 std::unique_ptr<RecordingBackend> SyntheticDevice::CreateBackend() {

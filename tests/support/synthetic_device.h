@@ -71,6 +71,9 @@ class SyntheticDevice {
   int OpenStreams() const;
   // Backends made and not yet destroyed.
   int LiveBackends() const;
+  // Backends whose OnThreadEnd came on their OnThreadStart's thread, and
+  // which were then destroyed there.
+  int ThreadsEnded() const;
 
   std::unique_ptr<RecordingBackend> CreateBackend();
 
@@ -93,4 +96,5 @@ class SyntheticDevice {
   int closes_ = 0;
   int open_streams_ = 0;
   int live_backends_ = 0;
+  int threads_ended_ = 0;
 };
