@@ -85,6 +85,47 @@ int CountUnsharp(const std::vector<Span>& columns, const std::vector<Span>& rows
   }
   return unsharp;
 }
+
+// Between 100 and 200 % a lone frame pixel may cover no window pixel wholly
+// and under half of each it touches. Each frame pixel is read instead from a
+// window pixel that begins inside it, the one with the most of it, with the
+// shares of its right and lower neighbours, already read, taken away: the
+// frame is solved from its bottom right corner, where no pixel has either.
+template <typename PixelAt>
+void ReadSharpFrame(const std::vector<Span>& columns, const std::vector<Span>& rows, PixelAt at, Picture& picture) {
+  auto mostInside = [](const std::vector<Span>& spans, int frame) {
+    std::vector<int> chosen(frame, -1);
+    for (int i = 0; i < int(spans.size()); ++i) {
+      int& best = chosen[spans[i].first];
+      if (best < 0 || spans[i].nextShare < spans[best].nextShare) best = i;
+    }
+    return chosen;
+  };
+  const std::vector<int> xs = mostInside(columns, PictureWidth), ys = mostInside(rows, PictureHeight);
+  std::vector<uint32_t> fromTop(PictureWidth * PictureHeight);
+  auto colourAt = [&](int column, int top) {
+    return column < PictureWidth && top < PictureHeight ? fromTop[top * PictureWidth + column] : 0;
+  };
+  for (int top = PictureHeight - 1; top >= 0; --top) {
+    for (int column = PictureWidth - 1; column >= 0; --column) {
+      const double right = columns[xs[column]].nextShare, below = rows[ys[top]].nextShare;
+      const uint32_t pixel = at(xs[column], ys[top]);
+      uint32_t solved = 0;
+      for (int shift = 0; shift <= 16; shift += 8) {
+        auto channel = [&](uint32_t colour) { return double(colour >> shift & 0xFF); };
+        const double others = right * (1 - below) * channel(colourAt(column + 1, top)) +
+                              (1 - right) * below * channel(colourAt(column, top + 1)) +
+                              right * below * channel(colourAt(column + 1, top + 1));
+        const double own = (channel(pixel) - others) / ((1 - right) * (1 - below));
+        solved |= uint32_t(std::clamp(own, 0.0, 255.0) + 0.5) << shift;
+      }
+      fromTop[top * PictureWidth + column] = NearestOfThree(solved);
+    }
+  }
+  for (int top = 0; top < PictureHeight; ++top) {
+    std::copy_n(&fromTop[top * PictureWidth], PictureWidth, &picture.pixels[(PictureHeight - 1 - top) * PictureWidth]);
+  }
+}
 }  // namespace
 
 void FromWindowPixels(const uint32_t* window, int width, int height, Picture& picture) {
@@ -112,15 +153,19 @@ void FromWindowPixels(const uint32_t* window, int width, int height, Picture& pi
       picture.inkBottom = y;
     }
   }
-  if (sharp) picture.unsharpPixels = CountUnsharp(columns, rows, at);
-  const int scale = width / PictureWidth;
   picture.unevenBlocks = 0;
+  if (sharp) {
+    picture.unsharpPixels = CountUnsharp(columns, rows, at);
+    ReadSharpFrame(columns, rows, at, picture);
+    return;
+  }
+  const int scale = width / PictureWidth;
   for (int row = 0; row < PictureHeight; ++row) {
     const int top = PictureHeight - 1 - row;
     for (int column = 0; column < PictureWidth; ++column) {
       const uint32_t middle =
           at((2 * column + 1) * width / (2 * PictureWidth), (2 * top + 1) * height / (2 * PictureHeight));
-      picture.pixels[row * PictureWidth + column] = sharp ? NearestOfThree(middle) : middle;
+      picture.pixels[row * PictureWidth + column] = middle;
       if (scale < 2 || width != scale * PictureWidth || height != scale * PictureHeight) continue;
       bool even = true;
       bool white = false;

@@ -38,8 +38,8 @@ struct Picture {
 
 // Fills `picture` from the client area's pixels, `width` x `height` in the
 // same order, shrunk to the frame's size by nearest neighbour (between 100
-// and 200 % the window pixel under each frame pixel's middle, which is mostly
-// that frame pixel, taken as the nearest of black, green and white).
+// and 200 % each frame pixel solved from a window pixel that mixes it with
+// its neighbours by area, taken as the nearest of black, green and white).
 void FromWindowPixels(const uint32_t* window, int width, int height, Picture& picture);
 
 // Highest green row of a column, counted from the bottom; -1 when none is lit.
