@@ -48,6 +48,20 @@ poll_until() {  # SECONDS COMMAND...
   done
 }
 
+# A null sink that has had no client runs in 2 s blocks, and takes a client's
+# shorter ones only when its current block ends. So for up to 2 s after the
+# audio server starts nothing at all reaches its monitor, whatever records
+# from it: a bare parec hears a restarted server 1.94-1.99 s after it answers.
+# A microphone delivers every few milliseconds from the moment it is back. A
+# player that stands in for one asks for short blocks, and once it is
+# connected, sink_takes_short_blocks suspends and resumes the sink, which
+# starts it afresh in the player's blocks.
+short_block_player="paplay --latency-msec=20"
+sink_takes_short_blocks() {
+  poll_until 2 eval 'pactl list short sink-inputs | grep -q .' || return 0
+  pactl suspend-sink vsink 1 && pactl suspend-sink vsink 0
+}
+
 # True once FILE has a line starting with LINE; false when PID ends without
 # writing it or SECONDS pass.
 has_line() { grep -q "^$2" "$1" 2>/dev/null; }
