@@ -55,11 +55,12 @@ poll_until() {  # SECONDS COMMAND...
 # A microphone delivers every few milliseconds from the moment it is back. A
 # player that stands in for one asks for short blocks, and once it is
 # connected, sink_takes_short_blocks suspends and resumes the sink, which
-# starts it afresh in the player's blocks.
+# starts it afresh in the player's blocks. The sink is tools/session's.
+session_sink=vsink
 short_block_player="paplay --latency-msec=20"
 sink_takes_short_blocks() {
   poll_until 2 eval 'pactl list short sink-inputs | grep -q .' || return 0
-  pactl suspend-sink vsink 1 && pactl suspend-sink vsink 0
+  pactl suspend-sink "$session_sink" 1 && pactl suspend-sink "$session_sink" 0
 }
 
 # True once FILE has a line starting with LINE; false when PID ends without

@@ -16,7 +16,7 @@ shift
 
 player=
 play_tone() {  # FREQ SECONDS
-  sox -n -r 44100 -c 2 -t wav - synth "$2" sine "$1" vol 0.5 2>/dev/null | paplay -d vsink &
+  sox -n -r 44100 -c 2 -t wav - synth "$2" sine "$1" vol 0.5 2>/dev/null | paplay -d "$session_sink" &
   player=$!
 }
 stop_tone() {
