@@ -51,7 +51,7 @@ poll_until() {  # SECONDS COMMAND...
 # A null sink that has had no client runs in 2 s blocks, and takes a client's
 # shorter ones only when its current block ends. So for up to 2 s after the
 # audio server starts nothing at all reaches its monitor, whatever records
-# from it: a bare parec hears a restarted server 1.94-1.99 s after it answers.
+# from it: a bare parec hears a restarted server 1.92-1.99 s after it answers.
 # A microphone delivers every few milliseconds from the moment it is back. A
 # player that stands in for one asks for short blocks, and once it is
 # connected, sink_takes_short_blocks suspends and resumes the sink, which
